@@ -1,0 +1,131 @@
+// Bounded byte cursors. Every byte the library takes from a TLV goes through a Reader,
+// every byte it puts into a compact buffer through a Writer. Both check `n <= size - pos`
+// (no overflow), never abort, and fail stickily: once a read or write does not fit, ok()
+// stays false, reads return zeros and nothing more is consumed or written.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+
+namespace lusl {
+
+class Reader {
+public:
+    constexpr Reader(const uint8_t* data, size_t size) noexcept : p_(data), size_(data ? size : 0) {}
+
+    uint8_t u8() noexcept { return fits(1) ? p_[pos_++] : 0; }
+    uint16_t be16() noexcept
+    {
+        if (!fits(2)) return 0;
+        uint16_t v = static_cast<uint16_t>((p_[pos_] << 8) | p_[pos_ + 1]);
+        pos_ += 2;
+        return v;
+    }
+    uint32_t be24() noexcept
+    {
+        if (!fits(3)) return 0;
+        uint32_t v = (uint32_t{p_[pos_]} << 16) | (uint32_t{p_[pos_ + 1]} << 8) | p_[pos_ + 2];
+        pos_ += 3;
+        return v;
+    }
+    uint32_t be32() noexcept
+    {
+        if (!fits(4)) return 0;
+        uint32_t v = (uint32_t{p_[pos_]} << 24) | (uint32_t{p_[pos_ + 1]} << 16) |
+                     (uint32_t{p_[pos_ + 2]} << 8) | p_[pos_ + 3];
+        pos_ += 4;
+        return v;
+    }
+    // Copies n bytes to dst; on a short read dst is left untouched.
+    bool copy(void* dst, size_t n) noexcept
+    {
+        if (!fits(n)) return false;
+        if (n) std::memcpy(dst, p_ + pos_, n);
+        pos_ += n;
+        return true;
+    }
+    bool skip(size_t n) noexcept
+    {
+        if (!fits(n)) return false;
+        pos_ += n;
+        return true;
+    }
+    // Splits off the next n bytes as a Reader of their own (empty and failed on a short read).
+    Reader sub(size_t n) noexcept
+    {
+        if (!fits(n)) return Reader(nullptr, 0, false);
+        Reader r(p_ + pos_, n);
+        pos_ += n;
+        return r;
+    }
+    // The byte at offset `at` from the cursor, without consuming it (0 when out of range).
+    uint8_t peek(size_t at = 0) const noexcept { return ok_ && at < size_ - pos_ ? p_[pos_ + at] : 0; }
+
+    // True when n more bytes can be read; does not consume nor fail.
+    bool has(size_t n) const noexcept { return ok_ && n <= size_ - pos_; }
+    size_t remaining() const noexcept { return ok_ ? size_ - pos_ : 0; }
+    size_t size() const noexcept { return size_; }
+    size_t pos() const noexcept { return pos_; }
+    bool ok() const noexcept { return ok_; }
+
+private:
+    constexpr Reader(const uint8_t* data, size_t size, bool ok) noexcept : p_(data), size_(size), ok_(ok) {}
+    bool fits(size_t n) noexcept
+    {
+        if (ok_ && n <= size_ - pos_) return true;
+        ok_ = false;
+        return false;
+    }
+
+    const uint8_t* p_;
+    size_t size_;
+    size_t pos_ = 0;
+    bool ok_ = true;
+};
+
+// Mirror of Reader for building byte strings into a fixed buffer. Integers are written
+// little-endian (host order of the records and compact forms).
+class Writer {
+public:
+    Writer(uint8_t* buf, size_t cap) noexcept : p_(buf), cap_(buf ? cap : 0) {}
+
+    bool u8(uint8_t v) noexcept { return put(&v, 1); }
+    bool le16(uint16_t v) noexcept
+    {
+        const uint8_t b[2] = {static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8)};
+        return put(b, 2);
+    }
+    bool le32(uint32_t v) noexcept
+    {
+        const uint8_t b[4] = {static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8),
+                              static_cast<uint8_t>(v >> 16), static_cast<uint8_t>(v >> 24)};
+        return put(b, 4);
+    }
+    bool bytes(const void* src, size_t n) noexcept { return put(src, n); }
+
+    bool has(size_t n) const noexcept { return ok_ && n <= cap_ - pos_; }
+    size_t size() const noexcept { return pos_; }
+    size_t remaining() const noexcept { return cap_ - pos_; }
+    bool ok() const noexcept { return ok_; }
+    uint8_t* data() const noexcept { return p_; }
+
+private:
+    bool put(const void* src, size_t n) noexcept
+    {
+        if (!ok_ || n > cap_ - pos_) {
+            ok_ = false;
+            return false;
+        }
+        if (n) std::memcpy(p_ + pos_, src, n);
+        pos_ += n;
+        return true;
+    }
+
+    uint8_t* p_;
+    size_t cap_;
+    size_t pos_ = 0;
+    bool ok_ = true;
+};
+
+} // namespace lusl

@@ -1,0 +1,21 @@
+// Internal entry points shared by the exported parser, walker and channel functions.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace lusl {
+
+// Stream length of the documented entry points, which trust the end-of-message TLV.
+inline constexpr size_t kUnbounded = SIZE_MAX;
+
+// Walks the TLV stream tlvs[0..len) into record. Returns the walk result.
+int walk(uint16_t type, const uint8_t* tlvs, size_t len, uint8_t* record, const uint8_t* src_mac);
+
+// Parses, sends and releases one message. Returns 0 when the record was sent, -1 otherwise.
+int parse(uint16_t type, const uint8_t* tlvs, size_t len, uint16_t port, const uint8_t* src_mac);
+
+// luSL_Msg_send with a result: true when the whole datagram went out.
+bool send_record(uint16_t type, const uint8_t* record, uint16_t port, int fd);
+
+} // namespace lusl

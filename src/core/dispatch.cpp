@@ -1,0 +1,98 @@
+#include "core/dispatch.h"
+
+#include <array>
+
+namespace lusl {
+namespace {
+
+constexpr uint8_t L = kLength, O = kOrdinalAp, S = kOrdinalShared, M = kSrcMac, T = kScratch;
+
+// Sorted by TLV type; a TLV with two rows is tried against both message types in order.
+constexpr Row kRows[] = {
+    {0x03, 0x0003, h_DeviceInfo, kNone, true},
+    {0x09, 0x0006, h_LinkMetricTx, L, true},
+    {0x0A, 0x0006, h_LinkMetricRx, L, true},
+    {0x0B, 0x0003, h_VendorSpecific_MDID, L, true},
+    {0x0B, 0x8002, h_VendorSpecific_Eht_Cap, L, true},
+    {0x11, 0x0009, h_WSC, L | M, true},
+    {0x83, 0x0003, h_APOperationBss, L, true},
+    {0x85, 0x8002, h_APRadioBasicCapabilities, kNone, true},
+    {0x85, 0x802C, h_APRadioBasicCapabilities_bss_config_req, kNone, true},
+    {0x86, 0x8002, h_APHTCapabilities, kNone, true},
+    {0x87, 0x8002, h_APVHTCapabilities, kNone, true},
+    {0x88, 0x8002, h_APHECapabilities, L, true},
+    {0x8B, 0x8005, h_ChannelPreference, L | M, true},
+    {0x8F, 0x8008, h_OperatingChannelReport, L | S | M, true},
+    {0x90, 0x800A, h_ClientInfo, kNone, true},
+    {0x91, 0x800A, h_ClientCapabilityReport, L, true},
+    {0x92, 0x0001, h_ClientAssoc, kNone, true},
+    {0x94, 0x800C, h_APMetrics, O, true},
+    {0x95, 0x8022, h_Sta_ClientDisassoc, kNone, true},
+    {0x95, 0x8033, h_Sta_FailedConn, kNone, true},
+    {0x96, 0x800C, h_AssociStaLinkMetric, T, true},
+    {0x96, 0x800E, h_AssociStaLinkMetric2, kNone, true},
+    {0x98, 0x8010, h_UnAssociStaLinkMetric, L | M, true},
+    {0x9C, 0x8015, h_SteeringBTMReport, L, true},
+    {0x9F, 0x801A, h_BHSteeringResp, L, true},
+    {0xA1, 0x8002, h_APCapabilities, M, true},
+    {0xA2, 0x800C, h_AssociStaTrafficStats, T, true},
+    {0xA5, 0x8002, h_ChannelScanCaps, L, true},
+    {0xA7, 0x801C, h_ChScanResult, kNone, true},
+    {0xA9, 0x8002, h_1905LayerSecurityCap, L, true},
+    {0xAA, 0x8002, h_APWifi6Capabilities, kNone, true},
+    {0xB0, 0x800C, h_AssocWiFi6StaStatus, T, true},
+    {0xB1, 0x8005, h_CacStatusReport, L | M, true},
+    {0xB2, 0x8002, h_CACCapbilities, L, true},
+    {0xB4, 0x8002, h_Profile2APCapability, kNone, true},
+    {0xB7, 0x0003, h_BssConfigurationRpt, kNone, true},
+    {0xB8, 0x8033, h_BSSID, kNone, true},
+    {0xBE, 0x0009, h_APRadioAdvancedCaps, kNone, true},
+    {0xBF, 0x8025, h_AssocStatusNotification, kNone, true},
+    {0xC5, 0x8002, h_MetricCollectionInterval, kNone, true},
+    {0xC6, 0x800C, h_RadioMetrics, S, true},
+    {0xC7, 0x800C, h_APExtendedMetrics, kNone, true},
+    {0xC8, 0x800C, h_assocStaExtLinkmetric, T, false},
+    {0xC9, 0x8033, h_StatusCode, kNone, true},
+    {0xCA, 0x8022, h_ReasonCode_ClientDisassoc, kNone, true},
+    {0xCA, 0x8033, h_ReasonCode_FailedConn, kNone, true},
+    {0xCC, 0x802C, h_akm_suite_capabilities, kNone, true},
+    {0xD4, 0x8002, h_DeviceInventory, kNone, false},
+};
+constexpr size_t kRowCount = sizeof kRows / sizeof kRows[0];
+static_assert(kRowCount == 48);
+
+constexpr bool rows_consistent()
+{
+    for (size_t i = 0; i < kRowCount; ++i) {
+        if (i && kRows[i - 1].tlv > kRows[i].tlv) return false; // sorted by TLV
+        for (size_t j = 0; j < i; ++j) {
+            if (kRows[j].tlv == kRows[i].tlv && kRows[j].msg == kRows[i].msg) return false;
+        }
+    }
+    return true;
+}
+static_assert(rows_consistent(), "dispatch rows: sorted by TLV, no duplicate (TLV, message) pair");
+
+struct Index {
+    uint8_t first[256];
+    uint8_t count[256];
+};
+
+constexpr Index make_index()
+{
+    Index ix{};
+    for (size_t i = kRowCount; i-- > 0;) {
+        ix.first[kRows[i].tlv] = static_cast<uint8_t>(i);
+        ++ix.count[kRows[i].tlv];
+    }
+    return ix;
+}
+constexpr Index kIndex = make_index();
+
+} // namespace
+
+RowSpan rows_for(uint8_t tlv) noexcept { return {kRows + kIndex.first[tlv], kIndex.count[tlv]}; }
+size_t row_count() noexcept { return kRowCount; }
+const Row* rows_begin() noexcept { return kRows; }
+
+} // namespace lusl

@@ -1,0 +1,112 @@
+// The dispatch table: which handler reads which TLV of which message.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "core/bytes.h"
+
+namespace lusl {
+
+// Extra arguments a row hands its handler (besides the value Reader and the record).
+struct Args {
+    unsigned ordinal = 0;            // AP metrics counter or shared 0x8F/0xC6 counter
+    const uint8_t* src_mac = nullptr;
+    void* scratch = nullptr;         // AssocStaLinkMetricBuffer, 0x800C only
+};
+
+// A handler reads one TLV value (the Reader is bounded to it; size() is the TLV length)
+// into the record and returns 0 on success.
+using Handler = int (*)(Reader& in, uint8_t* record, const Args& args);
+
+enum Extra : uint8_t {
+    kNone = 0,
+    kLength = 1,
+    kOrdinalAp = 2,     // AP metrics counter (0x94)
+    kOrdinalShared = 4, // shared counter (0x8F, 0xC6)
+    kSrcMac = 8,
+    kScratch = 16,
+};
+
+struct Row {
+    uint8_t tlv;
+    uint16_t msg;
+    Handler handler;
+    uint8_t extra; // Extra bits: what the documented extractor takes besides value and record
+    bool ored;     // false: the result is ignored
+};
+
+// Rows of one TLV type, in table order.
+struct RowSpan {
+    const Row* first;
+    size_t count;
+};
+RowSpan rows_for(uint8_t tlv) noexcept;
+size_t row_count() noexcept;
+const Row* rows_begin() noexcept;
+
+// Largest TLV value: the bound of exported extractors that are not told their length.
+inline constexpr size_t kMaxTlvLen = 65535;
+
+// Runs a handler the way an exported extractor shim does.
+inline int run_handler(Handler h, const uint8_t* value, size_t len, uint8_t* record, const Args& args = {})
+{
+    Reader in(value, len);
+    return h(in, record, args);
+}
+
+// ---------------------------------------------------------------- handlers
+// topology family
+int h_DeviceInfo(Reader&, uint8_t*, const Args&);
+int h_LinkMetricTx(Reader&, uint8_t*, const Args&);
+int h_LinkMetricRx(Reader&, uint8_t*, const Args&);
+int h_VendorSpecific_MDID(Reader&, uint8_t*, const Args&);
+int h_WSC(Reader&, uint8_t*, const Args&);
+int h_APOperationBss(Reader&, uint8_t*, const Args&);
+int h_APRadioBasicCapabilities_bss_config_req(Reader&, uint8_t*, const Args&);
+int h_ChannelPreference(Reader&, uint8_t*, const Args&);
+int h_OperatingChannelReport(Reader&, uint8_t*, const Args&);
+int h_AssociStaLinkMetric2(Reader&, uint8_t*, const Args&);
+int h_UnAssociStaLinkMetric(Reader&, uint8_t*, const Args&);
+int h_SteeringBTMReport(Reader&, uint8_t*, const Args&);
+int h_BHSteeringResp(Reader&, uint8_t*, const Args&);
+int h_CacStatusReport(Reader&, uint8_t*, const Args&);
+int h_BssConfigurationRpt(Reader&, uint8_t*, const Args&);
+int h_APRadioAdvancedCaps(Reader&, uint8_t*, const Args&);
+int h_akm_suite_capabilities(Reader&, uint8_t*, const Args&);
+// station events
+int h_ClientAssoc(Reader&, uint8_t*, const Args&);
+int h_Sta_ClientDisassoc(Reader&, uint8_t*, const Args&);
+int h_Sta_FailedConn(Reader&, uint8_t*, const Args&);
+int h_BSSID(Reader&, uint8_t*, const Args&);
+int h_AssocStatusNotification(Reader&, uint8_t*, const Args&);
+int h_StatusCode(Reader&, uint8_t*, const Args&);
+int h_ReasonCode_ClientDisassoc(Reader&, uint8_t*, const Args&);
+int h_ReasonCode_FailedConn(Reader&, uint8_t*, const Args&);
+// capability family
+int h_VendorSpecific_Eht_Cap(Reader&, uint8_t*, const Args&);
+int h_APRadioBasicCapabilities(Reader&, uint8_t*, const Args&);
+int h_APHTCapabilities(Reader&, uint8_t*, const Args&);
+int h_APVHTCapabilities(Reader&, uint8_t*, const Args&);
+int h_APHECapabilities(Reader&, uint8_t*, const Args&);
+int h_ClientInfo(Reader&, uint8_t*, const Args&);
+int h_ClientCapabilityReport(Reader&, uint8_t*, const Args&);
+int h_APCapabilities(Reader&, uint8_t*, const Args&);
+int h_ChannelScanCaps(Reader&, uint8_t*, const Args&);
+int h_1905LayerSecurityCap(Reader&, uint8_t*, const Args&);
+int h_APWifi6Capabilities(Reader&, uint8_t*, const Args&);
+int h_CACCapbilities(Reader&, uint8_t*, const Args&);
+int h_Profile2APCapability(Reader&, uint8_t*, const Args&);
+int h_MetricCollectionInterval(Reader&, uint8_t*, const Args&);
+int h_DeviceInventory(Reader&, uint8_t*, const Args&);
+// metrics family
+int h_APMetrics(Reader&, uint8_t*, const Args&);
+int h_AssociStaLinkMetric(Reader&, uint8_t*, const Args&);
+int h_AssociStaTrafficStats(Reader&, uint8_t*, const Args&);
+int h_ChScanResult(Reader&, uint8_t*, const Args&);
+int h_AssocWiFi6StaStatus(Reader&, uint8_t*, const Args&);
+int h_RadioMetrics(Reader&, uint8_t*, const Args&);
+int h_APExtendedMetrics(Reader&, uint8_t*, const Args&);
+int h_assocStaExtLinkmetric(Reader&, uint8_t*, const Args&);
+
+} // namespace lusl
