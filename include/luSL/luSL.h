@@ -105,8 +105,11 @@ LUSL_API void luSL_ChScanRpt_NbrBss_clear(struct ChScanRpt *record);
 
 /* The families' extractors and helpers, one header each. */
 #include "luSL/api/topology.h"
+#include "luSL/api/channel.h"
 #include "luSL/api/capability.h"
+#include "luSL/api/client.h"
 #include "luSL/api/metrics.h"
+#include "luSL/api/scan.h"
 #include "luSL/api/services.h"
 
 #endif

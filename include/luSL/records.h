@@ -100,7 +100,10 @@ LUSL_SIZE(AssocStatusNotification, 73);
 
 /* The record families, one header each. */
 #include "luSL/records/topology.h"
+#include "luSL/records/channel.h"
 #include "luSL/records/capability.h"
+#include "luSL/records/client.h"
 #include "luSL/records/metrics.h"
+#include "luSL/records/scan.h"
 
 #endif

@@ -15,12 +15,6 @@ typedef struct LUSL_PACKED ApCapRpt {
 } ApCapRpt;
 LUSL_SIZE(ApCapRpt, 11426);
 
-typedef struct LUSL_PACKED CliCapRpt {
-    luSL_RecordHeader hdr;
-    uint8_t raw[2148];
-} CliCapRpt;
-LUSL_SIZE(CliCapRpt, 2150);
-
 #ifdef __cplusplus
 }
 #endif

@@ -15,12 +15,6 @@ typedef struct LUSL_PACKED ApMetricsResp {
 } ApMetricsResp;
 LUSL_SIZE(ApMetricsResp, 49124);
 
-typedef struct LUSL_PACKED ChScanRpt {
-    luSL_RecordHeader hdr;
-    uint8_t raw[9761];
-} ChScanRpt;
-LUSL_SIZE(ChScanRpt, 9763);
-
 typedef struct LUSL_PACKED AssocStaLinkMetricBuffer {
     uint8_t raw[2688];
 } AssocStaLinkMetricBuffer;

@@ -27,30 +27,6 @@ typedef struct LUSL_PACKED ApAutoConfWSC {
 } ApAutoConfWSC;
 LUSL_SIZE(ApAutoConfWSC, 208);
 
-typedef struct LUSL_PACKED ChannelPreferenceRpt {
-    luSL_RecordHeader hdr;
-    uint8_t raw[3685];
-} ChannelPreferenceRpt;
-LUSL_SIZE(ChannelPreferenceRpt, 3687);
-
-typedef struct LUSL_PACKED OperatingChanRpt {
-    luSL_RecordHeader hdr;
-    uint8_t raw[55];
-} OperatingChanRpt;
-LUSL_SIZE(OperatingChanRpt, 57);
-
-typedef struct LUSL_PACKED AssocStaMetricsResp {
-    luSL_RecordHeader hdr;
-    uint8_t raw[74];
-} AssocStaMetricsResp;
-LUSL_SIZE(AssocStaMetricsResp, 76);
-
-typedef struct LUSL_PACKED UnAssocStaMetricsResp {
-    luSL_RecordHeader hdr;
-    uint8_t raw[519];
-} UnAssocStaMetricsResp;
-LUSL_SIZE(UnAssocStaMetricsResp, 521);
-
 typedef struct LUSL_PACKED ClientSteeringBTMRpt {
     luSL_RecordHeader hdr;
     uint8_t raw[19];

@@ -8,8 +8,6 @@ int h_APRadioBasicCapabilities(Reader&, uint8_t*, const Args&) { return 0; }
 int h_APHTCapabilities(Reader&, uint8_t*, const Args&) { return 0; }
 int h_APVHTCapabilities(Reader&, uint8_t*, const Args&) { return 0; }
 int h_APHECapabilities(Reader&, uint8_t*, const Args&) { return 0; }
-int h_ClientInfo(Reader&, uint8_t*, const Args&) { return 0; }
-int h_ClientCapabilityReport(Reader&, uint8_t*, const Args&) { return 0; }
 int h_APCapabilities(Reader&, uint8_t*, const Args&) { return 0; }
 int h_ChannelScanCaps(Reader&, uint8_t*, const Args&) { return 0; }
 int h_1905LayerSecurityCap(Reader&, uint8_t*, const Args&) { return 0; }

@@ -6,15 +6,10 @@ namespace lusl {
 int h_APMetrics(Reader&, uint8_t*, const Args&) { return 0; }
 int h_AssociStaLinkMetric(Reader&, uint8_t*, const Args&) { return 0; }
 int h_AssociStaTrafficStats(Reader&, uint8_t*, const Args&) { return 0; }
-int h_ChScanResult(Reader&, uint8_t*, const Args&) { return 0; }
 int h_AssocWiFi6StaStatus(Reader&, uint8_t*, const Args&) { return 0; }
 int h_RadioMetrics(Reader&, uint8_t*, const Args&) { return 0; }
 int h_APExtendedMetrics(Reader&, uint8_t*, const Args&) { return 0; }
 int h_assocStaExtLinkmetric(Reader&, uint8_t*, const Args&) { return 0; }
 } // namespace lusl
 
-extern "C" {
-LUSL_API int luSL_ApMetricsRespSendV2(const uint8_t*) { return 0; }
-LUSL_API int luSL_ChScanRptSendV2(const uint8_t*) { return 0; }
-LUSL_API void luSL_ChScanRpt_NbrBss_clear(ChScanRpt*) {}
-}
+extern "C" LUSL_API int luSL_ApMetricsRespSendV2(const uint8_t*) { return 0; }

@@ -10,13 +10,8 @@ int h_VendorSpecific_MDID(Reader&, uint8_t*, const Args&) { return 0; }
 int h_WSC(Reader&, uint8_t*, const Args&) { return 0; }
 int h_APOperationBss(Reader&, uint8_t*, const Args&) { return 0; }
 int h_APRadioBasicCapabilities_bss_config_req(Reader&, uint8_t*, const Args&) { return 0; }
-int h_ChannelPreference(Reader&, uint8_t*, const Args&) { return 0; }
-int h_OperatingChannelReport(Reader&, uint8_t*, const Args&) { return 0; }
-int h_AssociStaLinkMetric2(Reader&, uint8_t*, const Args&) { return 0; }
-int h_UnAssociStaLinkMetric(Reader&, uint8_t*, const Args&) { return 0; }
 int h_SteeringBTMReport(Reader&, uint8_t*, const Args&) { return 0; }
 int h_BHSteeringResp(Reader&, uint8_t*, const Args&) { return 0; }
-int h_CacStatusReport(Reader&, uint8_t*, const Args&) { return 0; }
 int h_BssConfigurationRpt(Reader&, uint8_t*, const Args&) { return 0; }
 int h_APRadioAdvancedCaps(Reader&, uint8_t*, const Args&) { return 0; }
 int h_akm_suite_capabilities(Reader&, uint8_t*, const Args&) { return 0; }

@@ -1,0 +1,14 @@
+/* luSL API: channel family. Included by luSL/luSL.h; not meant to be included alone. */
+#ifndef LUSL_API_CHANNEL_H
+#define LUSL_API_CHANNEL_H
+
+#include "luSL/luSL.h"
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+#ifdef __cplusplus
+}
+#endif
+#endif

@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# Installs what building and testing luSL needs on Debian 12, when it is missing.
+# Usage: scripts/deps.sh [base|tools|cross|fuzz|bench|all]...
+set -euo pipefail
+
+want=(cmake ninja-build g++ clang pkg-config libgtest-dev libgmock-dev
+      libpcap-dev libcli11-dev nlohmann-json3-dev)
+for extra in "$@"; do
+  case "$extra" in
+    base|tools) ;;
+    cross) want+=(g++-arm-linux-gnueabihf qemu-user binutils-arm-linux-gnueabihf) ;;
+    fuzz) want+=(libclang-rt-14-dev) ;;
+    bench) want+=(libbenchmark-dev valgrind) ;;
+    leak) want+=(valgrind) ;;
+    tidy) want+=(clang-tidy) ;;
+    all) want+=(g++-arm-linux-gnueabihf qemu-user binutils-arm-linux-gnueabihf libclang-rt-14-dev
+               libbenchmark-dev valgrind clang-tidy tshark) ;;
+    *) echo "deps.sh: unknown set '$extra'" >&2; exit 2 ;;
+  esac
+done
+
+missing=()
+for p in "${want[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+if ((${#missing[@]})); then
+  sudo=""; [ "$(id -u)" -eq 0 ] || sudo=sudo
+  echo "Installing: ${missing[*]}"
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi

@@ -1,0 +1,9 @@
+#!/usr/bin/env bash
+# Builds luSL and runs every test. Usage: scripts/test.sh [preset]   (default, asan)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+preset=${1:-default}
+scripts/deps.sh base
+cmake --preset "$preset" >/dev/null
+cmake --build --preset "$preset"
+ctest --preset "$preset" -j"$(nproc)"
