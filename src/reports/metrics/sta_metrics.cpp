@@ -1,0 +1,255 @@
+// AP Metrics Response, station level: the four per-station TLVs, joined to their station
+// entries through the scratch table. Only a link metrics TLV names the station's BSS, so
+// it alone gives a station its entry; traffic counters that come first wait in the table.
+#include "core/dispatch.h"
+#include "core/log.h"
+#include "luSL/luSL.h"
+#include "reports/metrics/metrics_record.h"
+
+namespace lusl {
+
+using metrics::mac_eq;
+using metrics::mac_zero;
+using metrics::resp;
+
+namespace {
+
+constexpr size_t kStaHead = 7;          // station MAC, entry count
+constexpr size_t kLinkEntry = 19;       // BSSID, time delta, downlink, uplink, RCPI
+constexpr size_t kTrafficLen = 6 + 28;  // station MAC, seven counters
+constexpr size_t kTidEntry = 2;         // TID, queue size
+constexpr size_t kExtLinkEntry = 22;    // BSSID, four rates
+
+AssocStaLinkMetricBuffer* table_of(const Args& args)
+{
+    return static_cast<AssocStaLinkMetricBuffer*>(args.scratch);
+}
+
+// The first entry that is free or holds mac; nullptr when every entry holds another station.
+AssocStaLinkMetricEntry* find_or_free(AssocStaLinkMetricBuffer& t, const uint8_t (&mac)[6])
+{
+    for (AssocStaLinkMetricEntry& e : t.entry) {
+        if (mac_zero(e.mac) || mac_eq(e.mac, mac)) return &e;
+    }
+    return nullptr;
+}
+
+// The first entry holding mac (a free entry holds the all-zero MAC).
+AssocStaLinkMetricEntry* find(AssocStaLinkMetricBuffer* t, const uint8_t (&mac)[6])
+{
+    if (!t) return nullptr;
+    for (AssocStaLinkMetricEntry& e : t->entry) {
+        if (mac_eq(e.mac, mac)) return &e;
+    }
+    return nullptr;
+}
+
+// The station entry a scratch entry names, or nullptr while the station is still pending:
+// an entry made by traffic counters holds indices 0 and 0 like a station placed there, but
+// only a placed station's entry carries its MAC.
+ApMetricsSta* placed(ApMetricsResp& r, const AssocStaLinkMetricEntry& e)
+{
+    const uint32_t b = e.bss_idx;
+    const uint32_t s = e.sta_idx;
+    if (b >= MAX_BSS_PER_DEVICE || s >= MAX_STA_PER_BSS) return nullptr;
+    ApMetricsSta& sta = r.bss[b].sta[s];
+    return mac_eq(sta.mac, e.mac) ? &sta : nullptr;
+}
+
+ApMetricsStaTraffic read_traffic(Reader& in)
+{
+    ApMetricsStaTraffic t;
+    t.bytes_sent = in.be32();
+    t.bytes_received = in.be32();
+    t.packets_sent = in.be32();
+    t.packets_received = in.be32();
+    t.tx_packets_errors = in.be32();
+    t.rx_packets_errors = in.be32();
+    t.retrans_count = in.be32();
+    return t;
+}
+
+void log_traffic(const char* tag, const ApMetricsSta& s)
+{
+    const ApMetricsStaTraffic& t = s.traffic;
+    LUSL_LOG(kModTlv, kDebug,
+             "[TLV] %s: STA " LUSL_MAC_FMT ", BytesSent=%u, BytesReceived=%u, PacketsSent=%u, PacketsReceived=%u, "
+             "TxPacketsErrors=%u, RxPacketsErrors=%u, RetransCount=%u\n",
+             tag, LUSL_MAC_ARG(s.mac), t.bytes_sent, t.bytes_received, t.packets_sent, t.packets_received,
+             t.tx_packets_errors, t.rx_packets_errors, t.retrans_count);
+}
+
+// Refuses a TLV of a station MAC, a count and count entries of `entry` bytes that its
+// length does not hold.
+bool counted_fits(const Reader& in, size_t entry)
+{
+    return in.has(kStaHead) && in.has(kStaHead + entry * in.peek(6));
+}
+
+} // namespace
+
+int h_AssociStaLinkMetric(Reader& in, uint8_t* record, const Args& args)
+{
+    if (!in.has(kStaHead)) return refuse_short("AssociStaLinkMetric", in.size());
+    if (in.peek(6) == 0) {
+        LUSL_LOG(kModTlv, kErr, "[TLV] Can't found bssid which associated station\n");
+        return 0;
+    }
+    if (!counted_fits(in, kLinkEntry)) return refuse_short("AssociStaLinkMetric", in.size());
+
+    uint8_t sta_mac[6] = {};
+    uint8_t bssid[6] = {};
+    in.copy(sta_mac, 6);
+    in.skip(1);
+    // Only the first BSSID entry is used.
+    in.copy(bssid, 6);
+    in.skip(4); // time delta
+    const uint32_t dl = in.be32();
+    const uint32_t ul = in.be32();
+    const uint8_t rcpi = in.u8();
+
+    auto& r = resp(record);
+    uint32_t b = 0;
+    while (b < MAX_BSS_PER_DEVICE && !mac_eq(r.bss[b].bssid, bssid)) ++b;
+    if (b == MAX_BSS_PER_DEVICE) {
+        LUSL_LOG(kModTlv, kErr, "[TLV] bss_idx is larger than MAX_BSS_PER_DEVICE\n");
+        return 0;
+    }
+    ApMetricsBss& bss = r.bss[b];
+    uint32_t s = 0;
+    while (s < MAX_STA_PER_BSS && !mac_zero(bss.sta[s].mac)) ++s;
+    if (s == MAX_STA_PER_BSS) {
+        LUSL_LOG(kModTlv, kErr, "[TLV] sta_idx is larger than MAX_STA_PER_BSS\n");
+        return 0;
+    }
+    ApMetricsSta& sta = bss.sta[s];
+    std::memcpy(sta.mac, sta_mac, 6);
+
+    if (AssocStaLinkMetricBuffer* t = table_of(args)) {
+        if (AssocStaLinkMetricEntry* e = find_or_free(*t, sta_mac)) {
+            if (mac_zero(e->mac)) {
+                std::memcpy(e->mac, sta_mac, 6);
+            } else {
+                // Counters that arrived first move into the entry; a repeated station
+                // is re-pointed to its newest entry.
+                sta.traffic = e->traffic;
+                log_traffic("AssociStaLinkMetric", sta);
+            }
+            e->bss_idx = b;
+            e->sta_idx = s;
+        }
+    }
+
+    std::memcpy(sta.bssid, bssid, 6);
+    sta.est_rate_dl = dl;
+    sta.est_rate_ul = ul;
+    sta.rcpi_ul = rcpi;
+    LUSL_LOG(kModTlv, kDebug,
+             "[TLV] AssocStaLink: STA " LUSL_MAC_FMT ", associated BSS " LUSL_MAC_FMT ", uplink/downlink rate=%d/%d, RCPI=%d\n",
+             LUSL_MAC_ARG(sta.mac), LUSL_MAC_ARG(sta.bssid), static_cast<int>(ul), static_cast<int>(dl), rcpi);
+    return 0;
+}
+
+int h_AssociStaTrafficStats(Reader& in, uint8_t* record, const Args& args)
+{
+    if (!in.has(kTrafficLen)) return refuse_short("AssociStaTrafficStats", in.size());
+    uint8_t mac[6] = {};
+    in.copy(mac, 6);
+    const ApMetricsStaTraffic counters = read_traffic(in);
+
+    AssocStaLinkMetricBuffer* t = table_of(args);
+    AssocStaLinkMetricEntry* e = t ? find_or_free(*t, mac) : nullptr;
+    if (!e) return 0; // table full: dropped
+    if (mac_zero(e->mac)) {
+        // First word of this station: the counters wait for its link metrics.
+        std::memcpy(e->mac, mac, 6);
+        e->traffic = counters;
+        return 0;
+    }
+    ApMetricsSta* sta = placed(resp(record), *e);
+    if (!sta) {
+        // Still pending: the newest counters are the ones to hand over.
+        e->traffic = counters;
+        return 0;
+    }
+    sta->traffic = counters;
+    log_traffic("AssociStaTrafficStats", *sta);
+    return 0;
+}
+
+int h_AssocWiFi6StaStatus(Reader& in, uint8_t* record, const Args& args)
+{
+    if (!counted_fits(in, kTidEntry)) return refuse_short("AssocWiFi6Sta", in.size());
+    uint8_t mac[6] = {};
+    in.copy(mac, 6);
+    const uint8_t n = in.u8();
+
+    const AssocStaLinkMetricEntry* e = find(table_of(args), mac);
+    ApMetricsSta* sta = e ? placed(resp(record), *e) : nullptr;
+    if (!sta) return 0;
+    const uint8_t kept = n < LUSL_MAX_TID_PER_STA ? n : LUSL_MAX_TID_PER_STA;
+    sta->tid_num = kept;
+    for (unsigned i = 0; i < kept; ++i) {
+        ApMetricsTid& tid = sta->tid[i];
+        tid.tid = in.u8();
+        tid.queue_size = in.u8();
+        LUSL_LOG(kModTlv, kDebug, "[TLV] AssocWiFi6Sta: STA " LUSL_MAC_FMT ", TID = %hhu, QueueSize = %hhu\n",
+                 LUSL_MAC_ARG(sta->mac), tid.tid, tid.queue_size);
+    }
+    return 0;
+}
+
+int h_assocStaExtLinkmetric(Reader& in, uint8_t* record, const Args& args)
+{
+    if (!counted_fits(in, kExtLinkEntry)) return refuse_short("assocStaExtLinkmetric", in.size());
+    uint8_t mac[6] = {};
+    in.copy(mac, 6);
+    const uint8_t k = in.u8();
+
+    auto& r = resp(record);
+    const AssocStaLinkMetricEntry* e = find(table_of(args), mac);
+    ApMetricsSta* sta = e ? placed(r, *e) : nullptr;
+    if (!sta) return 0;
+    const ApMetricsBss& bss = r.bss[e->bss_idx];
+
+    // Only the entry for the station's own BSS counts; the last such entry wins.
+    for (unsigned j = 0; j < k; ++j) {
+        uint8_t bssid[6] = {};
+        in.copy(bssid, 6);
+        const uint32_t dl = in.be32();
+        const uint32_t ul = in.be32();
+        const uint32_t util_rx = in.be32();
+        const uint32_t util_tx = in.be32();
+        if (!mac_eq(bssid, bss.bssid)) continue;
+        sta->last_dl_rate = static_cast<uint32_t>(dl * 1000u);
+        sta->last_ul_rate = static_cast<uint32_t>(ul * 1000u);
+        sta->util_rx = util_rx;
+        sta->util_tx = util_tx;
+    }
+    LUSL_LOG(kModTlv, kDebug,
+             "[TLV] BSS " LUSL_MAC_FMT ", STA " LUSL_MAC_FMT ", DnLinkRate=%u, UplinkRate=%u,UtilRx=%u,UtilTx=%u\n",
+             LUSL_MAC_ARG(bss.bssid), LUSL_MAC_ARG(sta->mac), sta->last_dl_rate, sta->last_ul_rate, sta->util_rx,
+             sta->util_tx);
+    return 0;
+}
+
+} // namespace lusl
+
+extern "C" {
+
+#define LUSL_STA_SHIM(name)                                                                          \
+    LUSL_API int tlv_##name##_extract(const uint8_t* value, uint8_t* record,                        \
+                                      struct AssocStaLinkMetricBuffer* scratch)                     \
+    {                                                                                                \
+        lusl::Args a;                                                                                \
+        a.scratch = scratch;                                                                         \
+        return lusl::run_handler(lusl::h_##name, value, lusl::kMaxTlvLen, record, a);                \
+    }
+
+LUSL_STA_SHIM(AssociStaLinkMetric)
+LUSL_STA_SHIM(AssociStaTrafficStats)
+LUSL_STA_SHIM(AssocWiFi6StaStatus)
+LUSL_STA_SHIM(assocStaExtLinkmetric)
+
+#undef LUSL_STA_SHIM
+} // extern "C"
