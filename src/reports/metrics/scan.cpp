@@ -1,0 +1,194 @@
+// Channel Scan Report: the Channel Scan Result extractor, the neighbour lists it builds and
+// their release.
+#include <algorithm>
+#include <cstring>
+
+#include "core/dispatch.h"
+#include "core/log.h"
+#include "luSL/luSL.h"
+#include "reports/metrics/scan_link.h"
+
+namespace lusl {
+
+#if UINTPTR_MAX > 0xFFFFFFFFu
+scan::NodeTable scan::g_nodes;
+#endif
+
+namespace {
+
+constexpr const char* kTlvName = "ChScanResult";
+constexpr size_t kStrRoom = sizeof(ChScanNbrBss::ssid);
+constexpr size_t kStampRoom = sizeof(ChScanRadio::timestamp);    // 65
+constexpr size_t kStampChars = sizeof(ChScanChannel::timestamp) - 1; // 64
+
+static_assert(sizeof(ChScanNbrBss::ch_bw) == kStrRoom);
+
+// Steps over one neighbour; the Reader fails when it runs past the value.
+void skip_neighbour(Reader& in)
+{
+    in.skip(6);
+    in.skip(in.u8()); // SSID
+    in.skip(1);
+    in.skip(in.u8()); // channel bandwidth
+    if (in.u8() & 0x80) in.skip(3);
+}
+
+// True when the fields of a successful result (after the status byte) fit the value. Checked
+// before anything is stored, so a short TLV leaves the record and the allocator untouched.
+bool result_fits(Reader in)
+{
+    in.skip(in.u8()); // timestamp
+    in.skip(2);       // utilisation, noise
+    const unsigned n = in.be16();
+    for (unsigned i = 0; i < n && in.ok(); ++i) skip_neighbour(in);
+    in.skip(5); // aggregate scan duration, scan type
+    return in.ok();
+}
+
+// A length byte may announce more than the field's room: keep what fits, step over the rest.
+void read_string(Reader& in, uint8_t (&field)[kStrRoom], size_t len)
+{
+    const size_t keep = std::min(len, kStrRoom);
+    in.copy(field, keep);
+    in.skip(len - keep);
+}
+
+void read_neighbour(Reader& in, ChScanNbrBss& nb)
+{
+    in.copy(nb.bssid, 6);
+    nb.ssid_len = in.u8();
+    read_string(in, nb.ssid, nb.ssid_len);
+    nb.signal_strength = in.u8();
+    nb.ch_bw_len = in.u8();
+    read_string(in, nb.ch_bw, nb.ch_bw_len);
+    nb.bss_load_present = in.u8();
+    if (nb.bss_load_present & 0x80) {
+        nb.ch_util = in.u8();
+        nb.sta_count = in.be16();
+    }
+}
+
+// Frees the nodes of a channel's list; a count of 0 marks the list as gone.
+void release_list(ChScanChannel& ch)
+{
+    if (ch.nbr_head == 0 || ch.nbr_num == 0) return;
+    uint32_t link = ch.nbr_head;
+    while (ChScanNbrBss* node = scan::node_at(link)) {
+        const uint32_t next = node->next;
+        scan::node_delete(link);
+        link = next;
+    }
+    ch.nbr_num = 0;
+}
+
+ChScanRadio* find_radio(ChScanRpt& r, const uint8_t (&ruid)[6])
+{
+    for (ChScanRadio& radio : r.radio) {
+        if (CheckingNullMAC(radio.ruid)) {
+            std::memcpy(radio.ruid, ruid, 6);
+            ++r.radio_num;
+            return &radio;
+        }
+        if (std::memcmp(radio.ruid, ruid, 6) == 0) return &radio;
+    }
+    return nullptr;
+}
+
+} // namespace
+
+int h_ChScanResult(Reader& in, uint8_t* record, const Args&)
+{
+    auto& r = *reinterpret_cast<ChScanRpt*>(record);
+    if (!in.has(9)) return refuse_short(kTlvName, in.size());
+    uint8_t ruid[6];
+    in.copy(ruid, 6);
+    const uint8_t op_class = in.u8();
+    const uint8_t channel = in.u8();
+    const uint8_t status = in.u8();
+    if (status == 0 && !result_fits(in)) return refuse_short(kTlvName, in.size());
+
+    if (CheckingNullMAC(ruid)) {
+        LUSL_LOG(kModTlv, kWarn, "[TLV] ChScanRpt TLV radio mac is null\n");
+        return -1;
+    }
+    ChScanRadio* radio = find_radio(r, ruid);
+    if (!radio) {
+        LUSL_LOG(kModTlv, kWarn, "[TLV] ChScanRpt TLV number of radio exceed max definition\n");
+        return -1;
+    }
+    if (radio->ch_num >= MAX_CHANNEL_NUM_PER_OPCLASS) {
+        LUSL_LOG(kModTlv, kWarn, "[TLV] ChScanRpt TLV number of channel exceed max definition\n");
+        return -1;
+    }
+    ChScanChannel& ch = radio->ch[radio->ch_num++];
+    // Only an entry given up by a cut-short encoding can still hold something.
+    release_list(ch);
+    std::memset(&ch, 0, sizeof ch);
+    ch.op_class = op_class;
+    ch.channel = channel;
+    ch.scan_status = status;
+    LUSL_LOG(kModTlv, kDebug,
+             "[TLV] Ch Scan result: Radio " LUSL_MAC_FMT ", Opclass = %hhu, Channel = %hhu, Status = %hhu\n",
+             LUSL_MAC_ARG(radio->ruid), op_class, channel, status);
+    if (status != 0) return 0;
+
+    // The radio keeps up to 65 timestamp bytes over the earlier ones; the channel a string.
+    uint8_t stamp[kStampRoom] = {};
+    const size_t stamp_len = in.u8();
+    const size_t keep = std::min(stamp_len, kStampRoom);
+    in.copy(stamp, keep);
+    in.skip(stamp_len - keep);
+    ch.ch_util = in.u8();
+    ch.noise = in.u8();
+    const uint16_t n = in.be16();
+    ch.nbr_num = n;
+    std::memcpy(radio->timestamp, stamp, keep);
+    std::memcpy(ch.timestamp, stamp, strnlen(reinterpret_cast<const char*>(stamp), kStampChars));
+    LUSL_LOG(kModTlv, kDebug, "[TLV] Ch Scan result: Util = %hhu, NumNbr = %hu, Noise = %hhu\n", ch.ch_util, n,
+             ch.noise);
+
+    // Each node is linked before it is filled: whatever happens, the clear finds it.
+    ChScanNbrBss* tail = nullptr;
+    for (unsigned i = 0; i < n; ++i) {
+        const scan::NewNode nn = scan::node_new();
+        if (!nn.node) {
+            LUSL_LOG(kModTlv, kErr, "[TLV] Ch Scan result: Allocate memory fail\n");
+            return -1;
+        }
+        if (tail)
+            tail->next = nn.link;
+        else
+            ch.nbr_head = nn.link;
+        tail = nn.node;
+        read_neighbour(in, *nn.node);
+    }
+    radio->scan_duration = in.be32();
+    radio->scan_type = in.u8();
+    return 0;
+}
+
+} // namespace lusl
+
+extern "C" {
+
+LUSL_API int tlv_ChScanResult_extract(const uint8_t* value, uint8_t* record)
+{
+    return lusl::run_handler(lusl::h_ChScanResult, value, lusl::kMaxTlvLen, record);
+}
+
+LUSL_API int CheckingNullMAC(const uint8_t* mac)
+{
+    if (!mac) return 1;
+    for (int i = 0; i < 6; ++i)
+        if (mac[i]) return 0;
+    return 1;
+}
+
+LUSL_API void luSL_ChScanRpt_NbrBss_clear(ChScanRpt* record)
+{
+    if (!record) return;
+    for (ChScanRadio& radio : record->radio)
+        for (ChScanChannel& ch : radio.ch) lusl::release_list(ch);
+}
+
+} // extern "C"
