@@ -25,6 +25,9 @@ extern "C" __attribute__((visibility("default"))) int luMAP_syslog(int, int, con
 
 namespace fuzz {
 
+// The client-capability notices go to standard output; keep the fuzzer's console readable.
+[[maybe_unused]] inline const bool quiet_stdout = std::freopen("/dev/null", "w", stdout) != nullptr;
+
 // A receiving socket on an ephemeral loopback port; msg_sock_fd is the sender.
 struct Loopback {
     int rx = -1;
