@@ -8,28 +8,32 @@
 #include <cstdint>
 #include <cstring>
 
+// Every TLV byte goes through these few lines: keep them inline even where the build
+// optimises for size, where a call per byte read would cost more than the read.
+#define LUSL_CURSOR_INLINE [[gnu::always_inline]]
+
 namespace lusl {
 
 class Reader {
 public:
     constexpr Reader(const uint8_t* data, size_t size) noexcept : p_(data), size_(data ? size : 0) {}
 
-    uint8_t u8() noexcept { return fits(1) ? p_[pos_++] : 0; }
-    uint16_t be16() noexcept
+    LUSL_CURSOR_INLINE uint8_t u8() noexcept { return fits(1) ? p_[pos_++] : 0; }
+    LUSL_CURSOR_INLINE uint16_t be16() noexcept
     {
         if (!fits(2)) return 0;
         uint16_t v = static_cast<uint16_t>((p_[pos_] << 8) | p_[pos_ + 1]);
         pos_ += 2;
         return v;
     }
-    uint32_t be24() noexcept
+    LUSL_CURSOR_INLINE uint32_t be24() noexcept
     {
         if (!fits(3)) return 0;
         uint32_t v = (uint32_t{p_[pos_]} << 16) | (uint32_t{p_[pos_ + 1]} << 8) | p_[pos_ + 2];
         pos_ += 3;
         return v;
     }
-    uint32_t be32() noexcept
+    LUSL_CURSOR_INLINE uint32_t be32() noexcept
     {
         if (!fits(4)) return 0;
         uint32_t v = (uint32_t{p_[pos_]} << 24) | (uint32_t{p_[pos_ + 1]} << 16) |
@@ -38,21 +42,21 @@ public:
         return v;
     }
     // Copies n bytes to dst; on a short read dst is left untouched.
-    bool copy(void* dst, size_t n) noexcept
+    LUSL_CURSOR_INLINE bool copy(void* dst, size_t n) noexcept
     {
         if (!fits(n)) return false;
         if (n) std::memcpy(dst, p_ + pos_, n);
         pos_ += n;
         return true;
     }
-    bool skip(size_t n) noexcept
+    LUSL_CURSOR_INLINE bool skip(size_t n) noexcept
     {
         if (!fits(n)) return false;
         pos_ += n;
         return true;
     }
     // Splits off the next n bytes as a Reader of their own (empty and failed on a short read).
-    Reader sub(size_t n) noexcept
+    LUSL_CURSOR_INLINE Reader sub(size_t n) noexcept
     {
         if (!fits(n)) return Reader(nullptr, 0, false);
         Reader r(p_ + pos_, n);
@@ -60,18 +64,18 @@ public:
         return r;
     }
     // The byte at offset `at` from the cursor, without consuming it (0 when out of range).
-    uint8_t peek(size_t at = 0) const noexcept { return ok_ && at < size_ - pos_ ? p_[pos_ + at] : 0; }
+    LUSL_CURSOR_INLINE uint8_t peek(size_t at = 0) const noexcept { return ok_ && at < size_ - pos_ ? p_[pos_ + at] : 0; }
 
     // True when n more bytes can be read; does not consume nor fail.
-    bool has(size_t n) const noexcept { return ok_ && n <= size_ - pos_; }
-    size_t remaining() const noexcept { return ok_ ? size_ - pos_ : 0; }
-    size_t size() const noexcept { return size_; }
-    size_t pos() const noexcept { return pos_; }
-    bool ok() const noexcept { return ok_; }
+    LUSL_CURSOR_INLINE bool has(size_t n) const noexcept { return ok_ && n <= size_ - pos_; }
+    LUSL_CURSOR_INLINE size_t remaining() const noexcept { return ok_ ? size_ - pos_ : 0; }
+    LUSL_CURSOR_INLINE size_t size() const noexcept { return size_; }
+    LUSL_CURSOR_INLINE size_t pos() const noexcept { return pos_; }
+    LUSL_CURSOR_INLINE bool ok() const noexcept { return ok_; }
 
 private:
     constexpr Reader(const uint8_t* data, size_t size, bool ok) noexcept : p_(data), size_(size), ok_(ok) {}
-    bool fits(size_t n) noexcept
+    LUSL_CURSOR_INLINE bool fits(size_t n) noexcept
     {
         if (ok_ && n <= size_ - pos_) return true;
         ok_ = false;
@@ -90,28 +94,28 @@ class Writer {
 public:
     Writer(uint8_t* buf, size_t cap) noexcept : p_(buf), cap_(buf ? cap : 0) {}
 
-    bool u8(uint8_t v) noexcept { return put(&v, 1); }
-    bool le16(uint16_t v) noexcept
+    LUSL_CURSOR_INLINE bool u8(uint8_t v) noexcept { return put(&v, 1); }
+    LUSL_CURSOR_INLINE bool le16(uint16_t v) noexcept
     {
         const uint8_t b[2] = {static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8)};
         return put(b, 2);
     }
-    bool le32(uint32_t v) noexcept
+    LUSL_CURSOR_INLINE bool le32(uint32_t v) noexcept
     {
         const uint8_t b[4] = {static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8),
                               static_cast<uint8_t>(v >> 16), static_cast<uint8_t>(v >> 24)};
         return put(b, 4);
     }
-    bool bytes(const void* src, size_t n) noexcept { return put(src, n); }
+    LUSL_CURSOR_INLINE bool bytes(const void* src, size_t n) noexcept { return put(src, n); }
 
-    bool has(size_t n) const noexcept { return ok_ && n <= cap_ - pos_; }
-    size_t size() const noexcept { return pos_; }
-    size_t remaining() const noexcept { return cap_ - pos_; }
-    bool ok() const noexcept { return ok_; }
-    uint8_t* data() const noexcept { return p_; }
+    LUSL_CURSOR_INLINE bool has(size_t n) const noexcept { return ok_ && n <= cap_ - pos_; }
+    LUSL_CURSOR_INLINE size_t size() const noexcept { return pos_; }
+    LUSL_CURSOR_INLINE size_t remaining() const noexcept { return cap_ - pos_; }
+    LUSL_CURSOR_INLINE bool ok() const noexcept { return ok_; }
+    LUSL_CURSOR_INLINE uint8_t* data() const noexcept { return p_; }
 
 private:
-    bool put(const void* src, size_t n) noexcept
+    LUSL_CURSOR_INLINE bool put(const void* src, size_t n) noexcept
     {
         if (!ok_ || n > cap_ - pos_) {
             ok_ = false;

@@ -117,7 +117,7 @@ void for_each_listed_radio(Reader& in, ApCapRpt& r, Store store, Skip skip)
         skip(in);
         const unsigned used = radios_in_use(r);
         for (unsigned k = 0; k < used; ++k)
-            if (std::memcmp(r.radio[k].ruid, id, 6) == 0) store(data, r.radio[k]);
+            if (mac_equal(r.radio[k].ruid, id)) store(data, r.radio[k]);
     }
 }
 

@@ -15,7 +15,7 @@ int find_radio(const ApCapRpt& r, const uint8_t* id)
 {
     const unsigned n = radios_in_use(r);
     for (unsigned i = 0; i < n; ++i)
-        if (std::memcmp(r.radio[i].ruid, id, 6) == 0) return static_cast<int>(i);
+        if (mac_equal(r.radio[i].ruid, id)) return static_cast<int>(i);
     return -1;
 }
 

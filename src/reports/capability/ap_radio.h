@@ -6,13 +6,14 @@
 #include <cstdint>
 
 #include "core/bytes.h"
+#include "core/record.h"
 #include "luSL/luSL.h"
 
 namespace lusl::apcap {
 
 inline ApCapRpt& rpt(uint8_t* record)
 {
-    return *reinterpret_cast<ApCapRpt*>(record);
+    return record_as<ApCapRpt>(record);
 }
 
 // Index of the first radio entry in use whose identifier equals the 6 bytes of id, or -1.

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "core/dispatch.h"
+#include "core/record.h"
 #include "core/log.h"
 #include "luSL/luSL.h"
 #include "reports/capability/client_elements.h"
@@ -10,7 +11,7 @@
 namespace lusl {
 namespace {
 
-CliCapRpt& as_cli(uint8_t* record) { return *reinterpret_cast<CliCapRpt*>(record); }
+CliCapRpt& as_cli(uint8_t* record) { return record_as<CliCapRpt>(record); }
 
 // Reads the elements behind `fixed` bytes of fixed fields. A body with nothing after its
 // fixed fields cannot be this kind of request.

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "core/dispatch.h"
+#include "core/record.h"
 #include "core/log.h"
 #include "luSL/luSL.h"
 #include "reports/metrics/scan_link.h"
@@ -89,7 +90,7 @@ ChScanRadio* find_radio(ChScanRpt& r, const uint8_t (&ruid)[6])
             ++r.radio_num;
             return &radio;
         }
-        if (std::memcmp(radio.ruid, ruid, 6) == 0) return &radio;
+        if (mac_equal(radio.ruid, ruid)) return &radio;
     }
     return nullptr;
 }
@@ -98,7 +99,7 @@ ChScanRadio* find_radio(ChScanRpt& r, const uint8_t (&ruid)[6])
 
 int h_ChScanResult(Reader& in, uint8_t* record, const Args&)
 {
-    auto& r = *reinterpret_cast<ChScanRpt*>(record);
+    auto& r = record_as<ChScanRpt>(record);
     if (!in.has(9)) return refuse_short(kTlvName, in.size());
     uint8_t ruid[6];
     in.copy(ruid, 6);

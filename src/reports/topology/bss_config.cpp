@@ -6,12 +6,11 @@
 #include "core/log.h"
 #include "los.h"
 #include "luSL/luSL.h"
-#include "reports/topology/topology_util.h"
+#include "core/record.h"
 
 namespace lusl {
 namespace {
 
-using topo::record_as;
 
 // WSC attributes read from an M1 frame.
 enum : uint16_t {

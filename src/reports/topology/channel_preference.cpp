@@ -1,13 +1,14 @@
 // Channel Preference Report: per-radio channel preferences and the device's CAC status.
 // The parser has already put the source MAC into the record.
 #include "core/dispatch.h"
+#include "core/record.h"
 #include "core/log.h"
 #include "luSL/luSL.h"
 
 namespace lusl {
 namespace {
 
-ChannelPreferenceRpt& as_rpt(uint8_t* record) { return *reinterpret_cast<ChannelPreferenceRpt*>(record); }
+ChannelPreferenceRpt& as_rpt(uint8_t* record) { return record_as<ChannelPreferenceRpt>(record); }
 
 // RUID, operating-class count, then per class: class, channel count, channels, preference.
 // Every announced class must be present, including those the record has no room for.

@@ -6,14 +6,11 @@
 #include "core/dispatch.h"
 #include "core/log.h"
 #include "luSL/luSL.h"
-#include "reports/topology/topology_util.h"
+#include "core/record.h"
 
 namespace lusl {
 namespace {
 
-using topo::mac_equal;
-using topo::mac_is_zero;
-using topo::record_as;
 
 constexpr size_t kHeadLen = 12; // reporting AL MAC, neighbour AL MAC
 constexpr size_t kTxLinkLen = 29;

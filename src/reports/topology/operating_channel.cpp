@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "core/dispatch.h"
+#include "core/record.h"
 #include "core/log.h"
 #include "luSL/luSL.h"
 
@@ -42,7 +43,7 @@ void sort_pairs(Reader& pairs, OperChanRadio& e)
 
 int h_OperatingChannelReport(Reader& in, uint8_t* record, const Args& args)
 {
-    auto& r = *reinterpret_cast<OperatingChanRpt*>(record);
+    auto& r = record_as<OperatingChanRpt>(record);
     const unsigned radio = args.ordinal;
     if (radio >= MAX_RADIO_PER_DEVICE) {
         LUSL_LOG(kModTlv, kErr, "[TLV] OperChanRpt: Exceed maximum radio number per device\n");

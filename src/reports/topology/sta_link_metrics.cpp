@@ -2,6 +2,7 @@
 #include <cstring>
 
 #include "core/dispatch.h"
+#include "core/record.h"
 #include "core/log.h"
 #include "luSL/luSL.h"
 
@@ -9,7 +10,7 @@ namespace lusl {
 
 int h_AssociStaLinkMetric2(Reader& in, uint8_t* record, const Args&)
 {
-    auto& r = *reinterpret_cast<AssocStaMetricsResp*>(record);
+    auto& r = record_as<AssocStaMetricsResp>(record);
     // STA MAC, BSSID count, 19 bytes per BSSID; only the first BSSID is kept.
     if (!in.has(7) || !in.has(7 + 19 * size_t{in.peek(6)})) return refuse_short("AssocStaLink", in.size());
 
@@ -33,7 +34,7 @@ int h_AssociStaLinkMetric2(Reader& in, uint8_t* record, const Args&)
 
 int h_UnAssociStaLinkMetric(Reader& in, uint8_t* record, const Args& args)
 {
-    auto& r = *reinterpret_cast<UnAssocStaMetricsResp*>(record);
+    auto& r = record_as<UnAssocStaMetricsResp>(record);
     if (!in.has(2)) return refuse_short("UnassocStaLink", in.size());
 
     if (args.src_mac)

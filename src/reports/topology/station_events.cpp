@@ -3,17 +3,12 @@
 #include <cstring>
 
 #include "core/dispatch.h"
+#include "core/record.h"
 #include "core/log.h"
 #include "luSL/luSL.h"
 
 namespace lusl {
 namespace {
-
-template <typename Rec>
-Rec& as(uint8_t* record)
-{
-    return *reinterpret_cast<Rec*>(record);
-}
 
 int read_mac(Reader& in, uint8_t (&field)[6], const char* tlv)
 {
@@ -24,7 +19,7 @@ int read_mac(Reader& in, uint8_t (&field)[6], const char* tlv)
 
 int h_ClientAssoc(Reader& in, uint8_t* record, const Args&)
 {
-    auto& r = as<TopologyNotification>(record);
+    auto& r = record_as<TopologyNotification>(record);
     if (!in.has(13)) return refuse_short("ClientAssoc", in.size());
     in.copy(r.client_mac, 6);
     in.copy(r.bssid, 6);
@@ -34,32 +29,32 @@ int h_ClientAssoc(Reader& in, uint8_t* record, const Args&)
 
 int h_Sta_ClientDisassoc(Reader& in, uint8_t* record, const Args&)
 {
-    return read_mac(in, as<ClientDisassocStat>(record).sta_mac, "ClientDisassoc STA");
+    return read_mac(in, record_as<ClientDisassocStat>(record).sta_mac, "ClientDisassoc STA");
 }
 
 int h_ReasonCode_ClientDisassoc(Reader& in, uint8_t* record, const Args&)
 {
     // Big-endian on the wire, host order in the record.
     if (!in.has(2)) return refuse_short("ClientDisassoc ReasonCode", in.size());
-    as<ClientDisassocStat>(record).reason_code = in.be16();
+    record_as<ClientDisassocStat>(record).reason_code = in.be16();
     return 0;
 }
 
 int h_Sta_FailedConn(Reader& in, uint8_t* record, const Args&)
 {
-    return read_mac(in, as<FailedConn>(record).sta_mac, "FailedConn STA");
+    return read_mac(in, record_as<FailedConn>(record).sta_mac, "FailedConn STA");
 }
 
 int h_BSSID(Reader& in, uint8_t* record, const Args&)
 {
-    return read_mac(in, as<FailedConn>(record).bssid, "FailedConn BSSID");
+    return read_mac(in, record_as<FailedConn>(record).bssid, "FailedConn BSSID");
 }
 
 int h_StatusCode(Reader& in, uint8_t* record, const Args&)
 {
     // Big-endian on the wire, host order in the record.
     if (!in.has(2)) return refuse_short("FailedConn StatusCode", in.size());
-    as<FailedConn>(record).status_code = in.be16();
+    record_as<FailedConn>(record).status_code = in.be16();
     return 0;
 }
 
@@ -67,13 +62,13 @@ int h_ReasonCode_FailedConn(Reader& in, uint8_t* record, const Args&)
 {
     // Big-endian on the wire, host order in the record.
     if (!in.has(2)) return refuse_short("FailedConn ReasonCode", in.size());
-    as<FailedConn>(record).reason_code = in.be16();
+    record_as<FailedConn>(record).reason_code = in.be16();
     return 0;
 }
 
 int h_AssocStatusNotification(Reader& in, uint8_t* record, const Args&)
 {
-    auto& r = as<AssocStatusNotification>(record);
+    auto& r = record_as<AssocStatusNotification>(record);
     if (!in.has(1)) return refuse_short("AsscoStatusNotification", in.size());
     const uint8_t n = in.u8();
     if (n > MAX_BSS_PER_DEVICE) {

@@ -5,12 +5,11 @@
 #include "core/dispatch.h"
 #include "core/log.h"
 #include "luSL/luSL.h"
-#include "reports/topology/topology_util.h"
+#include "core/record.h"
 
 namespace lusl {
 namespace {
 
-using topo::record_as;
 
 constexpr size_t kBtmReportLen = 13;           // BSSID, STA MAC, status code
 constexpr size_t kBtmReportWithTargetLen = 19; // ... and the target BSSID

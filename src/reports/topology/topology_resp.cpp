@@ -7,13 +7,11 @@
 #include "core/dispatch.h"
 #include "core/log.h"
 #include "luSL/luSL.h"
-#include "reports/topology/topology_util.h"
+#include "core/record.h"
 
 namespace lusl {
 namespace {
 
-using topo::mac_equal;
-using topo::record_as;
 
 constexpr uint8_t kLumenoOui[3] = {0x0E, 0x3C, 0x71};
 constexpr uint8_t kMdidSubElement = 0xC0;
