@@ -23,9 +23,8 @@ extern "C" {
 
 /* ------------------------------------------------------------------ globals */
 
-/* Sockets stored by the calling process; the library only reads them. 0 at load time. */
+/* The channel socket stored by the calling process; the library only reads it. 0 at load time. */
 extern LUSL_API int msg_sock_fd;
-extern LUSL_API int evt_sock_fd;
 
 /* Record slots: null between messages. A slot left non-null blocks its message type. */
 extern LUSL_API struct TopologyNotification *pTopologyNotification;       /* 0x0001 */

@@ -111,7 +111,7 @@ void for_each_listed_radio(Reader& in, ApCapRpt& r, Store store, Skip skip)
 {
     const uint8_t n = in.u8();
     for (unsigned i = 0; i < n; ++i) {
-        uint8_t id[6];
+        uint8_t id[6] = {};
         in.copy(id, 6);
         const Reader data = in;
         skip(in);

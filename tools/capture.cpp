@@ -1,0 +1,339 @@
+#include "capture.h"
+
+#include <pcap/pcap.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <cstring>
+#include <sys/stat.h>
+
+namespace lusl::tool {
+
+std::string mac_str(const uint8_t* mac)
+{
+    char s[18];
+    std::snprintf(s, sizeof s, "%02x:%02x:%02x:%02x:%02x:%02x", mac[0], mac[1], mac[2], mac[3], mac[4], mac[5]);
+    return s;
+}
+
+std::optional<Mac> parse_mac(const std::string& s)
+{
+    Mac m{};
+    unsigned v[6];
+    char tail;
+    if (std::sscanf(s.c_str(), "%2x:%2x:%2x:%2x:%2x:%2x%c", &v[0], &v[1], &v[2], &v[3], &v[4], &v[5], &tail) != 6)
+        return std::nullopt;
+    for (int i = 0; i < 6; ++i) m[i] = static_cast<uint8_t>(v[i]);
+    return m;
+}
+
+// ------------------------------------------------------------------ reading
+
+namespace {
+
+std::string describe_open_error(const std::string& path, const std::string& err)
+{
+    if (err.find("truncated") != std::string::npos)
+        return path + ": truncated capture: the file ends inside its header (libpcap: " + err + ")";
+    if (err.find("unknown file format") != std::string::npos || err.find("bad dump file format") != std::string::npos)
+        return path + ": not a pcap or pcapng capture";
+    return path + ": cannot read the capture (libpcap: " + err + ")";
+}
+
+} // namespace
+
+CaptureReader::CaptureReader(const std::string& path) : path_(path)
+{
+    struct stat st{};
+    if (stat(path.c_str(), &st) != 0) throw InputError(path + ": cannot open: " + std::strerror(errno));
+    if (S_ISDIR(st.st_mode)) throw InputError(path + ": is a directory, not a capture");
+    size_ = static_cast<uint64_t>(st.st_size);
+    if (size_ == 0) throw InputError(path + ": empty file, not a capture");
+
+    file_ = std::fopen(path.c_str(), "rb");
+    if (!file_) throw InputError(path + ": cannot open: " + std::strerror(errno));
+    char err[PCAP_ERRBUF_SIZE] = {};
+    pcap_ = pcap_fopen_offline(file_, err);
+    if (!pcap_) {
+        std::fclose(file_);
+        file_ = nullptr;
+        throw InputError(describe_open_error(path, err));
+    }
+    linktype_ = pcap_datalink(pcap_);
+    if (!supported_linktype(linktype_)) {
+        const char* name = pcap_datalink_val_to_name(linktype_);
+        std::string lt = name ? name : std::to_string(linktype_);
+        pcap_close(pcap_);
+        pcap_ = nullptr;
+        throw InputError(path + ": link type " + lt + " is not supported (Ethernet or Linux cooked captures only)");
+    }
+}
+
+CaptureReader::~CaptureReader()
+{
+    if (pcap_) pcap_close(pcap_); // closes file_ too
+}
+
+bool CaptureReader::next(Packet& out)
+{
+    if (!pcap_ || !problem_.empty()) return false;
+    pcap_pkthdr* h = nullptr;
+    const u_char* data = nullptr;
+    int rc = pcap_next_ex(pcap_, &h, &data);
+    if (rc == 1) {
+        ++frames_;
+        out.ts_sec = static_cast<uint32_t>(h->ts.tv_sec);
+        out.ts_usec = static_cast<uint32_t>(h->ts.tv_usec);
+        out.orig_len = h->len;
+        out.data.assign(data, data + h->caplen);
+        return true;
+    }
+    if (rc == PCAP_ERROR) {
+        std::string err = pcap_geterr(pcap_);
+        if (err.find("truncated") != std::string::npos)
+            problem_ = "truncated capture: the file ends inside frame " + std::to_string(frames_ + 1) +
+                       " (libpcap: " + err + ")";
+        else
+            problem_ = "unreadable after frame " + std::to_string(frames_) + " (libpcap: " + err + ")";
+    }
+    return false;
+}
+
+uint64_t CaptureReader::position() const
+{
+    if (!file_) return 0;
+    long p = std::ftell(file_);
+    return p < 0 ? 0 : static_cast<uint64_t>(p);
+}
+
+// ------------------------------------------------------------------ writing
+
+void write_pcap(const std::string& path, const std::vector<Packet>& packets)
+{
+    pcap_t* dead = pcap_open_dead(DLT_EN10MB, 65535);
+    if (!dead) throw InputError(path + ": cannot set up a pcap writer");
+    pcap_dumper_t* d = pcap_dump_open(dead, path.c_str());
+    if (!d) {
+        std::string err = pcap_geterr(dead);
+        pcap_close(dead);
+        throw InputError(path + ": cannot write: " + err);
+    }
+    for (const Packet& p : packets) {
+        pcap_pkthdr h{};
+        h.ts.tv_sec = p.ts_sec;
+        h.ts.tv_usec = p.ts_usec;
+        h.caplen = static_cast<bpf_u_int32>(p.data.size());
+        h.len = p.orig_len ? p.orig_len : h.caplen;
+        pcap_dump(reinterpret_cast<u_char*>(d), &h, p.data.data());
+    }
+    bool failed = pcap_dump_flush(d) != 0 || std::ferror(pcap_dump_file(d));
+    pcap_dump_close(d);
+    pcap_close(dead);
+    if (failed) throw InputError(path + ": write failed: " + std::strerror(errno));
+}
+
+// ------------------------------------------------------------------ headers
+
+Bytes encode_header(const CmduHeader& h)
+{
+    return {h.version, 0,
+            static_cast<uint8_t>(h.type >> 8), static_cast<uint8_t>(h.type),
+            static_cast<uint8_t>(h.mid >> 8), static_cast<uint8_t>(h.mid),
+            h.fid, h.flags};
+}
+
+CmduHeader decode_header(const uint8_t* p)
+{
+    CmduHeader h;
+    h.version = p[0];
+    h.type = static_cast<uint16_t>(p[2] << 8 | p[3]);
+    h.mid = static_cast<uint16_t>(p[4] << 8 | p[5]);
+    h.fid = p[6];
+    h.flags = p[7];
+    return h;
+}
+
+bool supported_linktype(int linktype)
+{
+    return linktype == DLT_EN10MB || linktype == DLT_LINUX_SLL || linktype == DLT_LINUX_SLL2;
+}
+
+FrameKind parse_frame(int linktype, const uint8_t* p, size_t n, Fragment& out)
+{
+    out = Fragment{};
+    size_t pos = 0;
+    uint16_t ethertype = 0;
+    auto be16 = [&](size_t at) { return static_cast<uint16_t>(p[at] << 8 | p[at + 1]); };
+
+    if (linktype == DLT_EN10MB) {
+        if (n < 14) return FrameKind::Other;
+        std::memcpy(out.dst.data(), p, 6);
+        std::memcpy(out.src.data(), p + 6, 6);
+        ethertype = be16(12);
+        pos = 14;
+    } else if (linktype == DLT_LINUX_SLL) {
+        // packet type, ARPHRD type, address length, address (8), protocol
+        if (n < 16) return FrameKind::Other;
+        if (be16(4) == 6) std::memcpy(out.src.data(), p + 6, 6);
+        ethertype = be16(14);
+        pos = 16;
+    } else if (linktype == DLT_LINUX_SLL2) {
+        // protocol, reserved, interface index, ARPHRD type, packet type, address length, address (8)
+        if (n < 20) return FrameKind::Other;
+        if (p[11] == 6) std::memcpy(out.src.data(), p + 12, 6);
+        ethertype = be16(0);
+        pos = 20;
+    } else {
+        return FrameKind::Other;
+    }
+
+    // 802.1Q and 802.1ad tags, stacked or single.
+    while (ethertype == kEtherTypeVlan || ethertype == kEtherTypeQinQ) {
+        if (n < pos + 4) return FrameKind::Other;
+        if (!out.vlan) out.vlan = static_cast<uint16_t>(be16(pos) & 0x0FFF);
+        ethertype = be16(pos + 2);
+        pos += 4;
+    }
+    if (ethertype != kEtherType1905) return FrameKind::Other;
+    if (n < pos + kCmduHeaderLen) return FrameKind::Malformed;
+    out.hdr = decode_header(p + pos);
+    out.payload.assign(p + pos + kCmduHeaderLen, p + n);
+    return FrameKind::Cmdu;
+}
+
+// ------------------------------------------------------------------ reassembly
+
+std::optional<Reassembler::Cmdu> Reassembler::add(const Fragment& f, double t, uint64_t frame)
+{
+    // The common case: a CMDU in one frame.
+    if (f.hdr.fid == 0 && f.hdr.last()) {
+        Cmdu c;
+        c.src = f.src;
+        c.dst = f.dst;
+        c.hdr = f.hdr;
+        c.frame = frame;
+        if (f.payload.size() > kMaxCmduBytes)
+            c.oversized = true;
+        else
+            c.tlvs = f.payload;
+        return c;
+    }
+
+    ++stats_.fragments;
+    Key key{f.src, f.hdr.mid};
+    if (auto d = done_.find(key); d != done_.end()) {
+        if (t - d->second <= timeout_s_) {
+            ++stats_.duplicates;
+            return std::nullopt;
+        }
+        done_.erase(d);
+    }
+
+    if (!open_.count(key) && open_.size() >= kMaxOpenAssemblies) {
+        // Too many at once: the one idle longest is given up, as its timeout would.
+        auto oldest = std::min_element(open_.begin(), open_.end(),
+                                       [](const auto& x, const auto& y) { return x.second.seen < y.second.seen; });
+        given_up_.push_back(incomplete_of(oldest->first, oldest->second));
+        open_.erase(oldest);
+    }
+    Assembly& a = open_[key];
+    if (a.parts.empty() && !a.last) {
+        a.first_frame = frame;
+        a.dst = f.dst;
+    }
+    a.seen = t;
+    if (a.parts.count(f.hdr.fid) || (a.last && f.hdr.fid > *a.last)) {
+        ++stats_.duplicates;
+        return std::nullopt;
+    }
+    if (f.hdr.fid == 0 || !a.have_first) a.first = f.hdr;
+    if (f.hdr.fid == 0) a.have_first = true;
+    if (f.hdr.last()) a.last = f.hdr.fid;
+
+    a.bytes += f.payload.size();
+    if (a.bytes > kMaxCmduBytes) a.oversized = true;
+    a.parts.emplace(f.hdr.fid, a.oversized ? Bytes{} : f.payload);
+
+    if (!a.last || a.parts.size() != static_cast<size_t>(*a.last) + 1) return std::nullopt;
+
+    Cmdu c;
+    c.src = key.first;
+    c.dst = a.dst;
+    c.hdr = a.first;
+    c.hdr.fid = 0;
+    c.hdr.flags = static_cast<uint8_t>(c.hdr.flags | kFlagLastFragment);
+    c.fragments = static_cast<unsigned>(a.parts.size());
+    c.oversized = a.oversized;
+    c.frame = frame;
+    if (!c.oversized) c.tlvs = join(a.parts);
+    open_.erase(key);
+    remember_done(key, t);
+    ++stats_.reassembled;
+    return c;
+}
+
+Bytes Reassembler::join(const std::map<uint8_t, Bytes>& parts)
+{
+    // A fragment before the last ends where its TLVs end: an end-of-message TLV that some
+    // senders put in every fragment, and the link padding behind it, are not part of the
+    // stream. Only TLV-aligned positions are looked at, since a TLV may span two fragments.
+    Bytes out;
+    size_t cursor = 0; // start of the first TLV not yet complete in out
+    size_t i = 0;
+    for (auto& [fid, bytes] : parts) {
+        out.insert(out.end(), bytes.begin(), bytes.end());
+        if (++i == parts.size()) break;
+        while (cursor < out.size()) {
+            if (out[cursor] == 0) {
+                out.resize(cursor);
+                break;
+            }
+            if (out.size() - cursor < 3) break;
+            size_t len = static_cast<size_t>(out[cursor + 1] << 8 | out[cursor + 2]);
+            if (len > out.size() - cursor - 3) break;
+            cursor += 3 + len;
+        }
+    }
+    return out;
+}
+
+void Reassembler::remember_done(const Key& k, double t)
+{
+    done_[k] = t;
+    done_order_.push_back(k);
+    while (done_order_.size() > 4096) {
+        done_.erase(done_order_.front());
+        done_order_.pop_front();
+    }
+}
+
+Reassembler::Incomplete Reassembler::incomplete_of(const Key& k, const Assembly& a) const
+{
+    Incomplete inc;
+    inc.src = k.first;
+    inc.mid = k.second;
+    inc.type = a.first.type;
+    for (auto& [fid, bytes] : a.parts) inc.have.push_back(fid);
+    inc.last = a.last;
+    inc.first_frame = a.first_frame;
+    return inc;
+}
+
+std::vector<Reassembler::Incomplete> Reassembler::expire(double t)
+{
+    std::vector<Incomplete> out = std::move(given_up_);
+    given_up_.clear();
+    for (auto it = open_.begin(); it != open_.end();) {
+        if (std::isinf(t) || t - it->second.seen > timeout_s_) {
+            out.push_back(incomplete_of(it->first, it->second));
+            it = open_.erase(it);
+        } else {
+            ++it;
+        }
+    }
+    stats_.incomplete += out.size();
+    return out;
+}
+
+} // namespace lusl::tool
