@@ -883,7 +883,8 @@ std::vector<Packet> mesh_session()
     // ---- a guest fails to join the second agent, which then closes its 2.4 GHz BSS
     s.at(33.0);
     s.cmdu(a2, ctl.al, 0x8033,
-           {tlv(0xB8, {mac(a2fh24.bssid)}), tlv(0x95, {mac(guest.mac)}), tlv(0xC9, {be16(17)})});
+           {tlv(0xB8, {mac(a2fh24.bssid)}), tlv(0x95, {mac(guest.mac)}), tlv(0xC9, {be16(17)}),
+            tlv(0xCA, {be16(1)})});
     s.at(33.2);
     s.cmdu(a2, ctl.al, 0x8025, {tlv(0xBF, {u8(1), mac(a2fh24.bssid), u8(0)})});
     s.cmdu(ctl, a2.al, 0x8000, {});
