@@ -9,11 +9,12 @@ cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
+declare -A max_len=([parse]=16384 [client]=4096 [decode]=32762)
 for t in parse client decode; do
   mkdir -p "$work/$t" "$work/$t-art"
   cp fuzz/corpus/$t/* "$work/$t/" 2>/dev/null || true
   echo "== fuzz_$t for ${secs}s"
-  if ! build/fuzz/fuzz/fuzz_$t -max_total_time="$secs" -dict="fuzz/$t.dict" -print_final_stats=1 \
+  if ! build/fuzz/fuzz/fuzz_$t -max_total_time="$secs" -max_len="${max_len[$t]}" -dict="fuzz/$t.dict" -print_final_stats=1 \
        -artifact_prefix="$work/$t-art/" "$work/$t" >"$work/$t.log" 2>&1; then
     tail -n 40 "$work/$t.log"
     for a in "$work/$t-art"/*; do [ -f "$a" ] && { echo "crashing input ($a):"; od -An -tx1 "$a" | head -20; }; done
