@@ -8,7 +8,7 @@ want=(cmake ninja-build g++ clang pkg-config libgtest-dev libgmock-dev
 for extra in "$@"; do
   case "$extra" in
     base|tools) ;;
-    cross) want+=(g++-arm-linux-gnueabihf qemu-user binutils-arm-linux-gnueabihf) ;;
+    cross) want+=(g++-arm-linux-gnueabihf qemu-user binutils-arm-linux-gnueabihf googletest) ;;
     fuzz) want+=(libclang-rt-14-dev) ;;
     bench) want+=(libbenchmark-dev valgrind) ;;
     leak) want+=(valgrind) ;;
