@@ -11,7 +11,8 @@
 static int threshold = -1; /* -1: not read from the environment yet */
 static int use_syslog;
 
-static void load_config(void)
+/* Once per process; kept out of line so a dropped line costs a load and a compare. */
+__attribute__((noinline, cold)) static void load_config(void)
 {
     const char *lvl = getenv("LUMAP_LOG_LEVEL");
     const char *sys = getenv("LUMAP_LOG_SYSLOG");
@@ -28,7 +29,7 @@ static void load_config(void)
 
 int luMAP_syslog(int module, int level, const char *fmt, ...)
 {
-    if (threshold < 0)
+    if (__builtin_expect(threshold < 0, 0))
         load_config();
     if (level > threshold)
         return 0;
@@ -41,8 +42,19 @@ int luMAP_syslog(int module, int level, const char *fmt, ...)
         vsyslog(LOG_USER | prio, fmt, ap);
         n = 0;
     } else {
-        fprintf(stderr, "luSL[%d/%d] ", module, level);
-        n = vfprintf(stderr, fmt, ap);
+        /* One write per line, so lines of several processes do not interleave. */
+        char line[512];
+        int head = snprintf(line, sizeof line, "luSL[%d/%d] ", module, level);
+        va_list again;
+        va_copy(again, ap);
+        n = vsnprintf(line + head, sizeof line - (size_t)head, fmt, ap);
+        if (n >= 0 && (size_t)n < sizeof line - (size_t)head) {
+            fputs(line, stderr);
+        } else {
+            fprintf(stderr, "luSL[%d/%d] ", module, level);
+            n = vfprintf(stderr, fmt, again);
+        }
+        va_end(again);
     }
     va_end(ap);
     return n;

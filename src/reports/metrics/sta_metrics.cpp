@@ -34,12 +34,14 @@ AssocStaLinkMetricEntry* find_or_free(AssocStaLinkMetricBuffer& t, const uint8_t
     return nullptr;
 }
 
-// The first entry holding mac (a free entry holds the all-zero MAC).
+// The first entry holding mac (a free entry holds the all-zero MAC). Entries are only
+// ever taken at the first free one, so the used ones form a prefix: the scan stops there.
 AssocStaLinkMetricEntry* find(AssocStaLinkMetricBuffer* t, const uint8_t (&mac)[6])
 {
     if (!t) return nullptr;
     for (AssocStaLinkMetricEntry& e : t->entry) {
         if (mac_eq(e.mac, mac)) return &e;
+        if (mac_zero(e.mac)) return nullptr;
     }
     return nullptr;
 }
