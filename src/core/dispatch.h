@@ -13,7 +13,11 @@ struct Args {
     unsigned ordinal = 0;            // AP metrics counter or shared 0x8F/0xC6 counter
     const uint8_t* src_mac = nullptr;
     void* scratch = nullptr;         // AssocStaLinkMetricBuffer, 0x800C only
+    bool scratch_indexed = false;    // the walker's own scratch table, indexed by station MAC
 };
+
+// Starts the station index of a scratch table the walker has just allocated.
+void scratch_index_reset() noexcept;
 
 // A handler reads one TLV value (the Reader is bounded to it; size() is the TLV length)
 // into the record and returns 0 on success.

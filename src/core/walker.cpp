@@ -33,6 +33,8 @@ int walk(uint16_t type, const uint8_t* tlvs, size_t len, uint8_t* record, const 
             return -1;
         }
         args.scratch = pAssocStaLinkMetricBuffer;
+        args.scratch_indexed = true;
+        scratch_index_reset();
     }
     if (!tlvs) len = 0;
 

@@ -25,20 +25,60 @@ AssocStaLinkMetricBuffer* table_of(const Args& args)
     return static_cast<AssocStaLinkMetricBuffer*>(args.scratch);
 }
 
-// The first entry that is free or holds mac; nullptr when every entry holds another station.
-AssocStaLinkMetricEntry* find_or_free(AssocStaLinkMetricBuffer& t, const uint8_t (&mac)[6])
+// Station index of the walker's scratch table, so that each per-station TLV finds its
+// entry without scanning all 64 (from the 65th station of a message on, every TLV would).
+// Entries are only ever taken at the first free one, so the ones holding a non-zero MAC
+// are always the prefix [0, used). Tables handed to the exported extractors are scanned.
+struct ScratchIndex {
+    uint8_t slot[2 * MAX_STA_PER_BSS]; // entry index + 1; 0 = empty
+    uint8_t used;
+};
+ScratchIndex g_index;
+
+constexpr unsigned kSlotMask = 2 * MAX_STA_PER_BSS - 1;
+static_assert((kSlotMask & (kSlotMask + 1)) == 0, "slot count must be a power of two");
+
+unsigned slot_of(const uint8_t (&m)[6]) { return (m[5] * 31u + m[4] * 7u + m[3]) & kSlotMask; }
+
+AssocStaLinkMetricEntry* index_find(AssocStaLinkMetricBuffer& t, const uint8_t (&mac)[6])
 {
+    for (unsigned h = slot_of(mac); g_index.slot[h]; h = (h + 1) & kSlotMask) {
+        AssocStaLinkMetricEntry& e = t.entry[g_index.slot[h] - 1];
+        if (mac_eq(e.mac, mac)) return &e;
+    }
+    return nullptr;
+}
+
+// The first entry that is free or holds mac; nullptr when every entry holds another station.
+AssocStaLinkMetricEntry* find_or_free(AssocStaLinkMetricBuffer& t, const uint8_t (&mac)[6], const Args& args)
+{
+    if (args.scratch_indexed && !mac_zero(mac)) {
+        if (AssocStaLinkMetricEntry* e = index_find(t, mac)) return e;
+        return g_index.used < MAX_STA_PER_BSS ? &t.entry[g_index.used] : nullptr;
+    }
     for (AssocStaLinkMetricEntry& e : t.entry) {
         if (mac_zero(e.mac) || mac_eq(e.mac, mac)) return &e;
     }
     return nullptr;
 }
 
-// The first entry holding mac (a free entry holds the all-zero MAC). Entries are only
-// ever taken at the first free one, so the used ones form a prefix: the scan stops there.
-AssocStaLinkMetricEntry* find(AssocStaLinkMetricBuffer* t, const uint8_t (&mac)[6])
+// Gives the free entry e to the station mac.
+void take(AssocStaLinkMetricBuffer& t, AssocStaLinkMetricEntry& e, const uint8_t (&mac)[6], const Args& args)
+{
+    std::memcpy(e.mac, mac, 6);
+    if (!args.scratch_indexed || mac_zero(mac)) return;
+    unsigned h = slot_of(mac);
+    while (g_index.slot[h]) h = (h + 1) & kSlotMask;
+    g_index.slot[h] = static_cast<uint8_t>(&e - t.entry + 1);
+    ++g_index.used;
+}
+
+// The first entry holding mac (a free entry holds the all-zero MAC). The used entries form
+// a prefix, so a scan stops at the first free one.
+AssocStaLinkMetricEntry* find(AssocStaLinkMetricBuffer* t, const uint8_t (&mac)[6], const Args& args)
 {
     if (!t) return nullptr;
+    if (args.scratch_indexed && !mac_zero(mac)) return index_find(*t, mac);
     for (AssocStaLinkMetricEntry& e : t->entry) {
         if (mac_eq(e.mac, mac)) return &e;
         if (mac_zero(e.mac)) return nullptr;
@@ -90,6 +130,8 @@ bool counted_fits(const Reader& in, size_t entry)
 
 } // namespace
 
+void scratch_index_reset() noexcept { g_index = ScratchIndex{}; }
+
 int h_AssociStaLinkMetric(Reader& in, uint8_t* record, const Args& args)
 {
     if (!in.has(kStaHead)) return refuse_short("AssociStaLinkMetric", in.size());
@@ -128,9 +170,9 @@ int h_AssociStaLinkMetric(Reader& in, uint8_t* record, const Args& args)
     std::memcpy(sta.mac, sta_mac, 6);
 
     if (AssocStaLinkMetricBuffer* t = table_of(args)) {
-        if (AssocStaLinkMetricEntry* e = find_or_free(*t, sta_mac)) {
+        if (AssocStaLinkMetricEntry* e = find_or_free(*t, sta_mac, args)) {
             if (mac_zero(e->mac)) {
-                std::memcpy(e->mac, sta_mac, 6);
+                take(*t, *e, sta_mac, args);
             } else {
                 // Counters that arrived first move into the entry; a repeated station
                 // is re-pointed to its newest entry.
@@ -160,11 +202,11 @@ int h_AssociStaTrafficStats(Reader& in, uint8_t* record, const Args& args)
     const ApMetricsStaTraffic counters = read_traffic(in);
 
     AssocStaLinkMetricBuffer* t = table_of(args);
-    AssocStaLinkMetricEntry* e = t ? find_or_free(*t, mac) : nullptr;
+    AssocStaLinkMetricEntry* e = t ? find_or_free(*t, mac, args) : nullptr;
     if (!e) return 0; // table full: dropped
     if (mac_zero(e->mac)) {
         // First word of this station: the counters wait for its link metrics.
-        std::memcpy(e->mac, mac, 6);
+        take(*t, *e, mac, args);
         e->traffic = counters;
         return 0;
     }
@@ -186,7 +228,7 @@ int h_AssocWiFi6StaStatus(Reader& in, uint8_t* record, const Args& args)
     in.copy(mac, 6);
     const uint8_t n = in.u8();
 
-    const AssocStaLinkMetricEntry* e = find(table_of(args), mac);
+    const AssocStaLinkMetricEntry* e = find(table_of(args), mac, args);
     ApMetricsSta* sta = e ? placed(resp(record), *e) : nullptr;
     if (!sta) return 0;
     const uint8_t kept = n < LUSL_MAX_TID_PER_STA ? n : LUSL_MAX_TID_PER_STA;
@@ -209,7 +251,7 @@ int h_assocStaExtLinkmetric(Reader& in, uint8_t* record, const Args& args)
     const uint8_t k = in.u8();
 
     auto& r = resp(record);
-    const AssocStaLinkMetricEntry* e = find(table_of(args), mac);
+    const AssocStaLinkMetricEntry* e = find(table_of(args), mac, args);
     ApMetricsSta* sta = e ? placed(r, *e) : nullptr;
     if (!sta) return 0;
     const ApMetricsBss& bss = r.bss[e->bss_idx];
