@@ -26,6 +26,8 @@ inline constexpr uint8_t kPhyEht = 0x08;
 
 // Highest MCS index each generation can announce.
 inline constexpr uint8_t kMcsHt = 7;
+inline constexpr uint8_t kMcsVht = 9;
+inline constexpr uint8_t kMcsHe = 11;
 inline constexpr uint8_t kMcsEht = 13;
 
 } // namespace lusl::capbits

@@ -6,6 +6,7 @@
 
 #include "core/bytes.h"
 #include "luSL/luSL.h"
+#include "reports/capability/cap_bits.h"
 
 namespace lusl::client {
 
@@ -16,10 +17,10 @@ inline constexpr uint8_t kSgiHe = 0x04;
 inline constexpr uint8_t kSgiEht = 0x08;
 
 // Highest MCS index a station of each generation is taken to reach.
-inline constexpr uint8_t kMcsHt = 7;
-inline constexpr uint8_t kMcsVht = 9;
-inline constexpr uint8_t kMcsHe = 11;
-inline constexpr uint8_t kMcsEht = 13;
+using capbits::kMcsEht;
+using capbits::kMcsHe;
+using capbits::kMcsHt;
+using capbits::kMcsVht;
 
 // Parses the information elements in `elems` (the whole Reader is the element list) into
 // the record. 0 when the list is accepted, -1 when this reading of the frame is refused.
