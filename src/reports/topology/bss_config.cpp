@@ -96,7 +96,7 @@ int h_APRadioBasicCapabilities_bss_config_req(Reader& in, uint8_t* record, const
 {
     auto& r = record_as<BssConfigReq>(record);
     const unsigned n = r.radio_num;
-    // A third radio is dropped without a log, the count staying at 2 (Part 3.8).
+    // A third radio is dropped without a log, the count staying at 2.
     if (n >= MAX_RADIO_PER_DEVICE) return 0;
     if (!in.copy(r.radio[n].ruid, 6)) return refuse_short("APRadioBasicCaps", in.size());
     r.radio_num = static_cast<uint8_t>(n + 1);
