@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs what building and testing luSL needs on Debian 12, when it is missing.
-# Usage: scripts/deps.sh [base|tools|cross|fuzz|bench|all]...
+# Usage: scripts/deps.sh [base|tools|cross|fuzz|bench|leak|tidy|capture|all]...
 set -euo pipefail
 
 want=(cmake ninja-build g++ clang pkg-config libgtest-dev libgmock-dev
@@ -12,6 +12,7 @@ for extra in "$@"; do
     fuzz) want+=(libclang-rt-14-dev) ;;
     bench) want+=(libbenchmark-dev valgrind) ;;
     leak) want+=(valgrind) ;;
+    capture) want+=(wireshark-common) ;; # editcap, for the pcapng replay test
     tidy) want+=(clang-tidy) ;;
     all) want+=(g++-arm-linux-gnueabihf qemu-user binutils-arm-linux-gnueabihf libclang-rt-14-dev
                libbenchmark-dev valgrind clang-tidy tshark) ;;
