@@ -6,35 +6,7 @@ namespace lusl::tool::gen {
 
 // ------------------------------------------------------------------ builders
 
-Bytes u8(unsigned v) { return {static_cast<uint8_t>(v)}; }
-Bytes be16(unsigned v) { return {static_cast<uint8_t>(v >> 8), static_cast<uint8_t>(v)}; }
-Bytes be24(unsigned long v)
-{
-    return {static_cast<uint8_t>(v >> 16), static_cast<uint8_t>(v >> 8), static_cast<uint8_t>(v)};
-}
-Bytes be32(unsigned long v)
-{
-    return {static_cast<uint8_t>(v >> 24), static_cast<uint8_t>(v >> 16), static_cast<uint8_t>(v >> 8),
-            static_cast<uint8_t>(v)};
-}
 Bytes mac(const Mac& m) { return Bytes(m.begin(), m.end()); }
-Bytes text(const std::string& s) { return Bytes(s.begin(), s.end()); }
-
-Bytes cat(std::initializer_list<Bytes> parts)
-{
-    Bytes out;
-    for (const Bytes& p : parts) out.insert(out.end(), p.begin(), p.end());
-    return out;
-}
-
-Bytes tlv(uint8_t type, const Bytes& value)
-{
-    Bytes out{type, static_cast<uint8_t>(value.size() >> 8), static_cast<uint8_t>(value.size())};
-    out.insert(out.end(), value.begin(), value.end());
-    return out;
-}
-
-Bytes tlv(uint8_t type, std::initializer_list<Bytes> value) { return tlv(type, cat(value)); }
 
 namespace {
 

@@ -9,20 +9,19 @@
 #include <vector>
 
 #include "capture.h"
+#include "tlv_build.h"
 
 namespace lusl::tool::gen {
 
-// Small builders for TLV values; multi-byte numbers big-endian as on the wire.
-Bytes u8(unsigned v);
-Bytes be16(unsigned v);
-Bytes be24(unsigned long v);
-Bytes be32(unsigned long v);
+// Builders for TLV values (tlv_build.h), and the MAC one of the session's own type.
+using wire::be16;
+using wire::be24;
+using wire::be32;
+using wire::cat;
+using wire::text;
+using wire::tlv;
+using wire::u8;
 Bytes mac(const Mac& m);
-Bytes text(const std::string& s); // the characters, no terminator
-Bytes cat(std::initializer_list<Bytes> parts);
-// One TLV: type, 16-bit length, value.
-Bytes tlv(uint8_t type, std::initializer_list<Bytes> value);
-Bytes tlv(uint8_t type, const Bytes& value);
 
 // One CMDU to put on the wire.
 struct CmduToSend {

@@ -5,17 +5,6 @@
 
 namespace lusl::test {
 
-Bytes u8(unsigned v) { return {static_cast<uint8_t>(v)}; }
-Bytes be16(unsigned v) { return {static_cast<uint8_t>(v >> 8), static_cast<uint8_t>(v)}; }
-Bytes be24(unsigned long v)
-{
-    return {static_cast<uint8_t>(v >> 16), static_cast<uint8_t>(v >> 8), static_cast<uint8_t>(v)};
-}
-Bytes be32(unsigned long v)
-{
-    return {static_cast<uint8_t>(v >> 24), static_cast<uint8_t>(v >> 16), static_cast<uint8_t>(v >> 8),
-            static_cast<uint8_t>(v)};
-}
 Bytes raw(std::initializer_list<unsigned> bytes)
 {
     Bytes out;
@@ -24,7 +13,6 @@ Bytes raw(std::initializer_list<unsigned> bytes)
 }
 Bytes zeros(size_t n) { return Bytes(n, 0); }
 Bytes fill(size_t n, uint8_t v) { return Bytes(n, v); }
-Bytes text(const std::string& s) { return Bytes(s.begin(), s.end()); }
 
 Bytes mac(const char* s)
 {
@@ -33,21 +21,6 @@ Bytes mac(const char* s)
         throw std::invalid_argument(s);
     return raw({m[0], m[1], m[2], m[3], m[4], m[5]});
 }
-
-Bytes cat(std::initializer_list<Bytes> parts)
-{
-    Bytes out;
-    for (const Bytes& p : parts) out.insert(out.end(), p.begin(), p.end());
-    return out;
-}
-
-Bytes tlv(uint8_t type, const Bytes& value)
-{
-    Bytes out{type, static_cast<uint8_t>(value.size() >> 8), static_cast<uint8_t>(value.size())};
-    out.insert(out.end(), value.begin(), value.end());
-    return out;
-}
-Bytes tlv(uint8_t type, std::initializer_list<Bytes> value) { return tlv(type, cat(value)); }
 
 Bytes stream(std::initializer_list<Bytes> tlvs)
 {

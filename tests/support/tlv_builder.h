@@ -6,25 +6,24 @@
 #include <string>
 #include <vector>
 
+#include "tlv_build.h"
+
 namespace lusl::test {
 
-using Bytes = std::vector<uint8_t>;
+using wire::Bytes;
+using wire::be16;
+using wire::be24;
+using wire::be32;
+using wire::cat;
+using wire::text;
+using wire::tlv;
+using wire::u8;
 
-Bytes u8(unsigned v);
-Bytes be16(unsigned v);
-Bytes be24(unsigned long v);
-Bytes be32(unsigned long v);
 Bytes raw(std::initializer_list<unsigned> bytes);
 Bytes zeros(size_t n);
 Bytes fill(size_t n, uint8_t v);
-Bytes text(const std::string& s); // the characters, no terminator
 // "aa:bb:cc:dd:ee:ff"
 Bytes mac(const char* s);
-Bytes cat(std::initializer_list<Bytes> parts);
-
-// One TLV: type, 16-bit big-endian length of the value, value.
-Bytes tlv(uint8_t type, std::initializer_list<Bytes> value);
-Bytes tlv(uint8_t type, const Bytes& value);
 // TLVs followed by the end-of-message TLV (type 0, length 0).
 Bytes stream(std::initializer_list<Bytes> tlvs);
 
