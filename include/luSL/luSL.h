@@ -77,6 +77,10 @@ LUSL_API void luSL_Socket_deinit(int fd);
 LUSL_API void luSL_Msg_send(uint32_t type, const uint8_t *record, uint32_t dest_port, int fd);
 /* Blocks for one datagram and copies it to dest (give it SOCKET_MAX_LENGTH bytes). */
 LUSL_API void luSL_Msg_recv(uint8_t *dest, int fd);
+/* As luSL_Msg_recv, writing at most cap bytes: returns the number of bytes copied (the
+ * record's length, LUSL_LEN_* or the compact form's), or -1 with dest untouched when the
+ * receive failed, the type is unknown or the record does not fit. */
+LUSL_API int luSL_Msg_recv_n(uint8_t *dest, size_t cap, int fd);
 
 /* ------------------------------------------------------------ station events */
 

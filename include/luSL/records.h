@@ -10,6 +10,14 @@
 #include <stddef.h>
 #include <stdint.h>
 
+#include "luSL/messages.h"
+
+/* Records and compact forms are little-endian byte for byte; a big-endian build would put
+ * every integer on the channel the wrong way round. */
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ != __ORDER_LITTLE_ENDIAN__
+#error "luSL supports little-endian targets only: records and compact forms are little-endian"
+#endif
+
 #ifdef __cplusplus
 #define LUSL_STATIC_ASSERT(cond, msg) static_assert(cond, msg)
 #else
@@ -50,7 +58,7 @@ typedef struct LUSL_PACKED TopologyNotification {
 LUSL_AT(TopologyNotification, client_mac, 2);
 LUSL_AT(TopologyNotification, bssid, 8);
 LUSL_AT(TopologyNotification, assoc_event, 14);
-LUSL_SIZE(TopologyNotification, 15);
+LUSL_SIZE(TopologyNotification, LUSL_LEN_TOPOLOGY_NOTIFICATION);
 
 /* 0x8022 Client Disassociation Stats */
 typedef struct LUSL_PACKED ClientDisassocStat {
@@ -60,7 +68,7 @@ typedef struct LUSL_PACKED ClientDisassocStat {
 } ClientDisassocStat;
 LUSL_AT(ClientDisassocStat, reason_code, 2);
 LUSL_AT(ClientDisassocStat, sta_mac, 4);
-LUSL_SIZE(ClientDisassocStat, 10);
+LUSL_SIZE(ClientDisassocStat, LUSL_LEN_CLIENT_DISASSOC_STATS);
 
 /* 0x8033 Failed Connection */
 typedef struct LUSL_PACKED FailedConn {
@@ -74,7 +82,7 @@ LUSL_AT(FailedConn, reason_code, 2);
 LUSL_AT(FailedConn, status_code, 4);
 LUSL_AT(FailedConn, bssid, 6);
 LUSL_AT(FailedConn, sta_mac, 12);
-LUSL_SIZE(FailedConn, 18);
+LUSL_SIZE(FailedConn, LUSL_LEN_FAILED_CONNECTION);
 
 /* 0x8025 Association Status Notification */
 typedef struct LUSL_PACKED AssocStatusBss {
@@ -92,7 +100,7 @@ LUSL_AT(AssocStatusNotification, bss_num, 2);
 LUSL_AT(AssocStatusNotification, bss, 3);
 LUSL_AT(AssocStatusNotification, bss[1].bssid, 10);
 LUSL_AT(AssocStatusNotification, bss[0].allowance, 9);
-LUSL_SIZE(AssocStatusNotification, 73);
+LUSL_SIZE(AssocStatusNotification, LUSL_LEN_ASSOC_STATUS_NOTIFICATION);
 
 #ifdef __cplusplus
 }

@@ -40,37 +40,39 @@ struct SlotOf {
     static void set(void* p) { Slot = static_cast<Ptr>(p); }
 };
 
-#define LUSL_PARSED(code, name, size, slot, len, rel) \
-    MsgType{code, name, size, &SlotOf<slot>::get, &SlotOf<slot>::set, len, Release::rel}
-#define LUSL_CHANNEL(code, name, len) MsgType{code, name, 0, nullptr, nullptr, len, Release::None}
+// A parsed type's record size is its slot's struct, which its header pins to LUSL_LEN_*.
+#define LUSL_PARSED(id, name, slot, rel)                                                      \
+    MsgType{LUSL_MSG_##id, name, sizeof(*slot), &SlotOf<slot>::get, &SlotOf<slot>::set,       \
+            Release::rel == Release::Plain ? LUSL_LEN_##id : kCompact, Release::rel}
+#define LUSL_CHANNEL(id, name) MsgType{LUSL_MSG_##id, name, 0, nullptr, nullptr, LUSL_LEN_##id, Release::None}
 
 // Sorted by code: find_type() does a binary search.
 constexpr MsgType kTypes[] = {
-    LUSL_PARSED(0x0001, "Topology Notification", 15, pTopologyNotification, 15, Plain),
-    LUSL_PARSED(0x0003, "Topology Response", 593, pTopologyResp, 593, Plain),
-    LUSL_PARSED(0x0006, "Link Metric Response", 718, pLinkMetricsResp, 718, Plain),
-    LUSL_PARSED(0x0009, "AP Autoconfiguration WSC", 208, pApAutoConfWSC, 208, Plain),
-    LUSL_CHANNEL(0x0040, "Station Assoc Request", 4096),
-    LUSL_CHANNEL(0x0044, "Station Probe Request", 4096),
-    LUSL_CHANNEL(0x004D, "Action Frame", 142),
-    LUSL_PARSED(0x8002, "Ap Capability Report", 11426, pApCapRpt, 11426, Plain),
-    LUSL_PARSED(0x8005, "Channel Preference Report", 3687, pChannelPreferenceRpt, 3687, Plain),
-    LUSL_PARSED(0x8008, "Operating Channel Report", 57, pOperatingChanRpt, 57, Plain),
-    LUSL_PARSED(0x800A, "Client Capability Report", 2150, pCliCapRpt, 2150, Plain),
-    LUSL_PARSED(0x800C, "Ap Metrics Response", 49124, pApMetricsResp, kCompact, ApMetrics),
-    LUSL_PARSED(0x800E, "Associated Sta Link Metric Response", 76, pAssocStaMetricsResp, 76, Plain),
-    LUSL_PARSED(0x8010, "Unassociated Sta Link Metric Response", 521, pUnAssocStaMetricsResp, 521, Plain),
-    LUSL_PARSED(0x8015, "Client Steering BTM Report", 21, pClientSteeringBTMRpt, 21, Plain),
-    LUSL_PARSED(0x801A, "Backhaul Steering Response", 15, pBHSteeringResp, 15, Plain),
-    LUSL_PARSED(0x801C, "Channel Scan Report", 9763, pChScanRpt, kCompact, ChScan),
-    LUSL_PARSED(0x8022, "Client Disassociation Stats", 10, pClientDisassocStat, 10, Plain),
-    LUSL_PARSED(0x8025, "Association Status Notification", 73, pAssocStatusNotification, 73, Plain),
-    LUSL_PARSED(0x802C, "BSS Configuration Request", 109, pBssConfigReq, 109, Plain),
-    LUSL_PARSED(0x8033, "Failed Connection", 18, pFailedConn, 18, Plain),
-    LUSL_CHANNEL(0xDEB6, "Lumeno Steering Logic CLI", 479),
-    LUSL_CHANNEL(0xDEB7, "Lumeno Steering Logic Data", 32762),
-    LUSL_CHANNEL(0xDEB8, nullptr, 32762),
-    LUSL_CHANNEL(0xDEBA, nullptr, 4),
+    LUSL_PARSED(TOPOLOGY_NOTIFICATION, "Topology Notification", pTopologyNotification, Plain),
+    LUSL_PARSED(TOPOLOGY_RESPONSE, "Topology Response", pTopologyResp, Plain),
+    LUSL_PARSED(LINK_METRIC_RESPONSE, "Link Metric Response", pLinkMetricsResp, Plain),
+    LUSL_PARSED(AP_AUTOCONFIG_WSC, "AP Autoconfiguration WSC", pApAutoConfWSC, Plain),
+    LUSL_CHANNEL(STA_ASSOC_REQUEST, "Station Assoc Request"),
+    LUSL_CHANNEL(STA_PROBE_REQUEST, "Station Probe Request"),
+    LUSL_CHANNEL(ACTION_FRAME, "Action Frame"),
+    LUSL_PARSED(AP_CAPABILITY_REPORT, "Ap Capability Report", pApCapRpt, Plain),
+    LUSL_PARSED(CHANNEL_PREFERENCE_REPORT, "Channel Preference Report", pChannelPreferenceRpt, Plain),
+    LUSL_PARSED(OPERATING_CHANNEL_REPORT, "Operating Channel Report", pOperatingChanRpt, Plain),
+    LUSL_PARSED(CLIENT_CAPABILITY_REPORT, "Client Capability Report", pCliCapRpt, Plain),
+    LUSL_PARSED(AP_METRICS_RESPONSE, "Ap Metrics Response", pApMetricsResp, ApMetrics),
+    LUSL_PARSED(ASSOC_STA_LINK_METRIC_RESPONSE, "Associated Sta Link Metric Response", pAssocStaMetricsResp, Plain),
+    LUSL_PARSED(UNASSOC_STA_LINK_METRIC_RESPONSE, "Unassociated Sta Link Metric Response", pUnAssocStaMetricsResp, Plain),
+    LUSL_PARSED(CLIENT_STEERING_BTM_REPORT, "Client Steering BTM Report", pClientSteeringBTMRpt, Plain),
+    LUSL_PARSED(BACKHAUL_STEERING_RESPONSE, "Backhaul Steering Response", pBHSteeringResp, Plain),
+    LUSL_PARSED(CHANNEL_SCAN_REPORT, "Channel Scan Report", pChScanRpt, ChScan),
+    LUSL_PARSED(CLIENT_DISASSOC_STATS, "Client Disassociation Stats", pClientDisassocStat, Plain),
+    LUSL_PARSED(ASSOC_STATUS_NOTIFICATION, "Association Status Notification", pAssocStatusNotification, Plain),
+    LUSL_PARSED(BSS_CONFIG_REQUEST, "BSS Configuration Request", pBssConfigReq, Plain),
+    LUSL_PARSED(FAILED_CONNECTION, "Failed Connection", pFailedConn, Plain),
+    LUSL_CHANNEL(STEERING_CLI, "Lumeno Steering Logic CLI"),
+    LUSL_CHANNEL(STEERING_DATA, "Lumeno Steering Logic Data"),
+    LUSL_CHANNEL(UNNAMED_DEB8, nullptr),
+    LUSL_CHANNEL(UNNAMED_DEBA, nullptr),
 };
 #undef LUSL_PARSED
 #undef LUSL_CHANNEL
@@ -86,32 +88,6 @@ constexpr bool sorted_and_unique()
 }
 static_assert(sorted_and_unique(), "catalogue must be sorted by code without duplicates");
 
-// Record sizes must match the layouts the extractors write.
-template <typename Rec>
-constexpr bool size_is(uint16_t code)
-{
-    for (const MsgType& t : kTypes)
-        if (t.code == code) return t.record_size == sizeof(Rec);
-    return false;
-}
-static_assert(size_is<TopologyNotification>(0x0001));
-static_assert(size_is<ClientDisassocStat>(0x8022));
-static_assert(size_is<AssocStatusNotification>(0x8025));
-static_assert(size_is<FailedConn>(0x8033));
-static_assert(size_is<TopologyResp>(0x0003));
-static_assert(size_is<LinkMetricsResp>(0x0006));
-static_assert(size_is<ApAutoConfWSC>(0x0009));
-static_assert(size_is<ApCapRpt>(0x8002));
-static_assert(size_is<ChannelPreferenceRpt>(0x8005));
-static_assert(size_is<OperatingChanRpt>(0x8008));
-static_assert(size_is<CliCapRpt>(0x800A));
-static_assert(size_is<ApMetricsResp>(0x800C));
-static_assert(size_is<AssocStaMetricsResp>(0x800E));
-static_assert(size_is<UnAssocStaMetricsResp>(0x8010));
-static_assert(size_is<ClientSteeringBTMRpt>(0x8015));
-static_assert(size_is<BHSteeringResp>(0x801A));
-static_assert(size_is<ChScanRpt>(0x801C));
-static_assert(size_is<BssConfigReq>(0x802C));
 static_assert(sizeof(AssocStaLinkMetricBuffer) == kScratchTableSize);
 
 } // namespace

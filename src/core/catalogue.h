@@ -4,6 +4,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "luSL/messages.h"
+
 namespace lusl {
 
 enum class Release : uint8_t {
@@ -26,9 +28,9 @@ struct MsgType {
     Release release;
 };
 
-inline constexpr uint16_t kApMetricsResp = 0x800C;
-inline constexpr uint16_t kChScanRpt = 0x801C;
-inline constexpr uint16_t kChannelPreferenceRpt = 0x8005;
+inline constexpr uint16_t kApMetricsResp = LUSL_MSG_AP_METRICS_RESPONSE;
+inline constexpr uint16_t kChScanRpt = LUSL_MSG_CHANNEL_SCAN_REPORT;
+inline constexpr uint16_t kChannelPreferenceRpt = LUSL_MSG_CHANNEL_PREFERENCE_REPORT;
 inline constexpr size_t kScratchTableSize = 2688;
 
 // Lookups. Every per-type fact comes from here.

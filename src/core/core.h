@@ -17,5 +17,8 @@ int parse(uint16_t type, const uint8_t* tlvs, size_t len, uint16_t port, const u
 
 // luSL_Msg_send with a result: true when the whole datagram went out.
 bool send_record(uint16_t type, const uint8_t* record, uint16_t port, int fd);
+// Receives one datagram and copies its record to dest when it fits in cap bytes;
+// returns the bytes copied, or -1 with dest untouched.
+int receive_record(uint8_t* dest, size_t cap, int fd);
 
 } // namespace lusl

@@ -3,6 +3,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <cstdint>
 #include <cstring>
 
 #include "core/catalogue.h"
@@ -63,7 +64,46 @@ bool send_record(uint16_t type, const uint8_t* record, uint16_t port, int fd)
                  static_cast<int>(sent), len, fd);
         return false;
     }
-    return true;
+    // A failed encoder still puts its zero-length datagram on the channel; no record went out.
+    return len > 0;
+}
+
+namespace {
+
+// One process-wide buffer: the library is single-threaded by contract, and a per-thread
+// copy would cost every thread of the process 32 KiB of static TLS.
+uint8_t rx_buf[SOCKET_MAX_LENGTH];
+
+} // namespace
+
+int receive_record(uint8_t* dest, size_t cap, int fd)
+{
+    sockaddr_in from;
+    socklen_t from_len = sizeof from;
+    const ssize_t n = recvfrom(fd, rx_buf, sizeof rx_buf, 0, reinterpret_cast<sockaddr*>(&from), &from_len);
+    if (n <= 0) {
+        LUSL_LOG(kModMsg, kErr, "\033[0;32;31m[MSG] Socket Recv Fail!!!\033[m\n");
+        return -1;
+    }
+    const size_t got = static_cast<size_t>(n);
+    // The buffer is read as if cleared before the receive: a one-byte datagram has a zero
+    // high type byte, and a short record is padded with zeros, never with an older datagram.
+    if (got < 2) rx_buf[1] = 0;
+    const auto type = static_cast<uint16_t>(rx_buf[0] | rx_buf[1] << 8);
+    const MsgType* t = channel_of(type);
+    if (!t) {
+        LUSL_LOG(kModMsg, kWarn, "[MSG] Unkown msg type: 0x%04X.\n", type);
+        return -1;
+    }
+    const size_t copy = t->channel_len == kCompact ? got : t->channel_len;
+    if (copy > cap) {
+        LUSL_LOG(kModMsg, kErr, "[MSG] Receive buffer of %u bytes too small for 0x%04X (%u bytes)\n",
+                 static_cast<unsigned>(cap), type, static_cast<unsigned>(copy));
+        return -1;
+    }
+    if (copy > got) std::memset(rx_buf + got, 0, copy - got);
+    std::memcpy(dest, rx_buf, copy);
+    return static_cast<int>(copy);
 }
 
 } // namespace lusl
@@ -103,27 +143,12 @@ LUSL_API void luSL_Msg_send(uint32_t type, const uint8_t* record, uint32_t dest_
 
 LUSL_API void luSL_Msg_recv(uint8_t* dest, int fd)
 {
-    using namespace lusl;
-    // Not on the stack: 32 KiB is too much for a router thread's stack.
-    static thread_local uint8_t buf[SOCKET_MAX_LENGTH];
-    sockaddr_in from;
-    socklen_t from_len = sizeof from;
-    const ssize_t n = recvfrom(fd, buf, sizeof buf, 0, reinterpret_cast<sockaddr*>(&from), &from_len);
-    if (n <= 0) {
-        LUSL_LOG(kModMsg, kErr, "\033[0;32;31m[MSG] Socket Recv Fail!!!\033[m\n");
-        return;
-    }
-    const auto type = static_cast<uint16_t>(buf[0] | buf[1] << 8);
-    const MsgType* t = channel_of(type);
-    if (!t) {
-        LUSL_LOG(kModMsg, kWarn, "[MSG] Unkown msg type: 0x%04X.\n", type);
-        return;
-    }
-    const size_t got = static_cast<size_t>(n);
-    const size_t copy = t->channel_len == kCompact ? got : t->channel_len;
-    // A short datagram arrives padded with zeros: clear only what the copy takes beyond it.
-    if (copy > got) std::memset(buf + got, 0, copy - got);
-    std::memcpy(dest, buf, copy);
+    lusl::receive_record(dest, SIZE_MAX, fd);
+}
+
+LUSL_API int luSL_Msg_recv_n(uint8_t* dest, size_t cap, int fd)
+{
+    return lusl::receive_record(dest, cap, fd);
 }
 
 } // extern "C"

@@ -32,8 +32,8 @@ struct Channel : testing::Test {
         luSL_Socket_deinit(rx);
         luSL_Socket_deinit(tx);
     }
-    // Sends raw bytes to rx, then receives them with luSL_Msg_recv.
-    void deliver(const Bytes& datagram)
+    // Sends raw bytes to rx.
+    void put(const Bytes& datagram)
     {
         sockaddr_in to{};
         to.sin_family = AF_INET;
@@ -41,7 +41,18 @@ struct Channel : testing::Test {
         to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
         ASSERT_EQ(sendto(tx, datagram.data(), datagram.size(), 0, reinterpret_cast<sockaddr*>(&to), sizeof to),
                   static_cast<ssize_t>(datagram.size()));
+    }
+    // Sends raw bytes to rx, then receives them with luSL_Msg_recv.
+    void deliver(const Bytes& datagram)
+    {
+        put(datagram);
         luSL_Msg_recv(dest.data(), rx);
+    }
+    // The same through luSL_Msg_recv_n into cap bytes.
+    int deliver_n(const Bytes& datagram, size_t cap)
+    {
+        put(datagram);
+        return luSL_Msg_recv_n(dest.data(), cap, rx);
     }
 };
 
@@ -77,6 +88,54 @@ TEST_F(Channel, EmptyDatagramIsAReceiveFailure)
     deliver(Bytes{});
     EXPECT_EQ(dest, Bytes(SOCKET_MAX_LENGTH, 0xEE));
     EXPECT_TRUE(log.contains(4, 3, "\033[0;32;31m[MSG] Socket Recv Fail!!!\033[m\n"));
+}
+
+// The type is read as if the buffer had been cleared: a one-byte datagram never borrows
+// the high type byte, nor the padding, of the datagram before it.
+TEST_F(Channel, OneByteDatagramReadsAsClearedBuffer)
+{
+    deliver(cat({raw({0x02, 0x80}), fill(40, 0x55)}));
+    std::fill(dest.begin(), dest.end(), 0xEE);
+    log.clear();
+    deliver(raw({0x01}));
+    EXPECT_EQ(slice(dest, 0, 16), cat({raw({0x01}), zeros(14), u8(0xEE)}));
+    EXPECT_TRUE(log.lines().empty());
+
+    deliver(cat({raw({0x25, 0x80}), fill(70, 0x66)}));
+    std::fill(dest.begin(), dest.end(), 0xEE);
+    deliver(raw({0x1A}));
+    EXPECT_EQ(dest, Bytes(SOCKET_MAX_LENGTH, 0xEE));
+    EXPECT_TRUE(log.contains(4, 4, "[MSG] Unkown msg type: 0x001A.\n"));
+}
+
+TEST_F(Channel, RecvNReturnsTheRecordLengthAndNeverWritesPastCap)
+{
+    EXPECT_EQ(deliver_n(cat({raw({0x03, 0x00}), fill(8, 0x11)}), LUSL_LEN_TOPOLOGY_RESPONSE),
+              static_cast<int>(LUSL_LEN_TOPOLOGY_RESPONSE));
+    EXPECT_EQ(slice(dest, 0, 594), cat({raw({0x03, 0x00}), fill(8, 0x11), zeros(583), u8(0xEE)}));
+
+    // A record one byte larger than cap is refused and dest keeps what it had.
+    std::fill(dest.begin(), dest.end(), 0xEE);
+    EXPECT_EQ(deliver_n(raw({0x01, 0x00, 7}), LUSL_LEN_TOPOLOGY_NOTIFICATION - 1), -1);
+    EXPECT_EQ(dest, Bytes(SOCKET_MAX_LENGTH, 0xEE));
+
+    // Compact forms: the datagram's own length.
+    const Bytes compact = cat({raw({0x1C, 0x80}), fill(300, 0x33)});
+    EXPECT_EQ(deliver_n(compact, 302), 302);
+    EXPECT_EQ(slice(dest, 0, 303), cat({compact, u8(0xEE)}));
+    std::fill(dest.begin(), dest.end(), 0xEE);
+    EXPECT_EQ(deliver_n(compact, 301), -1);
+    EXPECT_EQ(dest, Bytes(SOCKET_MAX_LENGTH, 0xEE));
+}
+
+TEST_F(Channel, RecvNFailuresReturnMinusOneWithTheSameLines)
+{
+    EXPECT_EQ(deliver_n(Bytes{}, SOCKET_MAX_LENGTH), -1);
+    EXPECT_TRUE(log.contains(4, 3, "\033[0;32;31m[MSG] Socket Recv Fail!!!\033[m\n"));
+    EXPECT_EQ(deliver_n(raw({0xB9, 0xDE, 1}), SOCKET_MAX_LENGTH), -1);
+    EXPECT_TRUE(log.contains(4, 4, "[MSG] Unkown msg type: 0xDEB9.\n"));
+    EXPECT_EQ(luSL_Msg_recv_n(dest.data(), SOCKET_MAX_LENGTH, -1), -1);
+    EXPECT_EQ(dest, Bytes(SOCKET_MAX_LENGTH, 0xEE));
 }
 
 TEST_F(Channel, SendUsesTheCatalogueLengthUpToTheMaximum)

@@ -170,7 +170,7 @@ LUSL_AT(ApCapRpt, p2_traffic_separation, 11294);
 LUSL_AT(ApCapRpt, p2_max_vids, 11295);
 LUSL_AT(ApCapRpt, sw_version, 11296);
 LUSL_AT(ApCapRpt, exec_env, 11361);
-LUSL_SIZE(ApCapRpt, 11426);
+LUSL_SIZE(ApCapRpt, LUSL_LEN_AP_CAPABILITY_REPORT);
 
 #ifdef __cplusplus
 }

@@ -88,7 +88,7 @@ LUSL_AT(ChannelPreferenceRpt, active[1].countdown, 501);
 LUSL_AT(ChannelPreferenceRpt, radio, 901);
 LUSL_AT(ChannelPreferenceRpt, radio[0].op_class, 908);
 LUSL_AT(ChannelPreferenceRpt, radio[1], 2294);
-LUSL_SIZE(ChannelPreferenceRpt, 3687);
+LUSL_SIZE(ChannelPreferenceRpt, LUSL_LEN_CHANNEL_PREFERENCE_REPORT);
 
 /* ---------------------------------------------------------------- 0x8008 Operating Channel Report */
 
@@ -121,7 +121,7 @@ LUSL_AT(OperatingChanRpt, device_mac, 2);
 LUSL_AT(OperatingChanRpt, radio_num, 8);
 LUSL_AT(OperatingChanRpt, radio, 9);
 LUSL_AT(OperatingChanRpt, radio[1], 33);
-LUSL_SIZE(OperatingChanRpt, 57);
+LUSL_SIZE(OperatingChanRpt, LUSL_LEN_OPERATING_CHANNEL_REPORT);
 
 /* ---------------------------------------------------------------- 0x800E Associated STA Link Metric Response */
 
@@ -141,7 +141,7 @@ LUSL_AT(AssocStaMetricsResp, downlink_rate, 12);
 LUSL_AT(AssocStaMetricsResp, uplink_rcpi, 16);
 LUSL_AT(AssocStaMetricsResp, bssid, 17);
 LUSL_AT(AssocStaMetricsResp, reserved, 23);
-LUSL_SIZE(AssocStaMetricsResp, 76);
+LUSL_SIZE(AssocStaMetricsResp, LUSL_LEN_ASSOC_STA_LINK_METRIC_RESPONSE);
 
 /* ---------------------------------------------------------------- 0x8010 Unassociated STA Link Metric Response */
 
@@ -168,7 +168,7 @@ LUSL_AT(UnAssocStaMetricsResp, op_class, 8);
 LUSL_AT(UnAssocStaMetricsResp, sta, 9);
 LUSL_AT(UnAssocStaMetricsResp, sta[1], 17);
 LUSL_AT(UnAssocStaMetricsResp, sta[63], 513);
-LUSL_SIZE(UnAssocStaMetricsResp, 521);
+LUSL_SIZE(UnAssocStaMetricsResp, LUSL_LEN_UNASSOC_STA_LINK_METRIC_RESPONSE);
 
 #ifdef __cplusplus
 }

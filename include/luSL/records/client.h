@@ -107,7 +107,7 @@ LUSL_AT(CliCapRpt, he.bf_flags, 95);
 LUSL_AT(CliCapRpt, he.rts_twt_flags, 99);
 LUSL_AT(CliCapRpt, frame_len, 100);
 LUSL_AT(CliCapRpt, frame, 102);
-LUSL_SIZE(CliCapRpt, 2150);
+LUSL_SIZE(CliCapRpt, LUSL_LEN_CLIENT_CAPABILITY_REPORT);
 
 #ifdef __cplusplus
 }

@@ -136,7 +136,7 @@ LUSL_AT(ApMetricsResp, bss[1], 4934);
 LUSL_AT(ApMetricsResp, bss[0].sta[0], 33);
 LUSL_AT(ApMetricsResp, bss[1].sta[1], 33 + 4910 + 76);
 LUSL_AT(ApMetricsResp, bss[9].esp[LUSL_AC_VI], 24 + 4910 * 9 + 4907);
-LUSL_SIZE(ApMetricsResp, 49124);
+LUSL_SIZE(ApMetricsResp, LUSL_LEN_AP_METRICS_RESPONSE);
 
 /* Scratch table of one AP Metrics Response walk: where each station's entry is, and the
  * traffic counters of a station whose link metrics have not arrived yet. */

@@ -94,7 +94,7 @@ LUSL_AT(ChScanRpt, radio, 3);
 LUSL_AT(ChScanRpt, radio[1], 4883);
 LUSL_AT(ChScanRpt, radio[0].ch[1], 163);
 LUSL_AT(ChScanRpt, radio[1].ch[59].nbr_head, 9759);
-LUSL_SIZE(ChScanRpt, 9763);
+LUSL_SIZE(ChScanRpt, LUSL_LEN_CHANNEL_SCAN_REPORT);
 
 #ifdef __cplusplus
 }

@@ -65,7 +65,7 @@ LUSL_AT(TopologyResp, radio[0].bss, 22);
 LUSL_AT(TopologyResp, radio[1].bss[5], 305 + 46 * 5);
 LUSL_AT(TopologyResp, radio[1].bss[5].config_flags, 580);
 LUSL_AT(TopologyResp, reserved581, 581);
-LUSL_SIZE(TopologyResp, 593);
+LUSL_SIZE(TopologyResp, LUSL_LEN_TOPOLOGY_RESPONSE);
 
 /* ---------------------------------------------------------------- 0x0006 Link Metric Response */
 
@@ -112,7 +112,7 @@ LUSL_AT(LinkMetricsResp, neighbor, 8);
 LUSL_AT(LinkMetricsResp, neighbor[1], 150);
 LUSL_AT(LinkMetricsResp, neighbor[0].link[0], 14);
 LUSL_AT(LinkMetricsResp, neighbor[4].link[3].phy_rate, 716);
-LUSL_SIZE(LinkMetricsResp, 718);
+LUSL_SIZE(LinkMetricsResp, LUSL_LEN_LINK_METRIC_RESPONSE);
 
 /* ---------------------------------------------------------------- 0x8015, 0x801A steering */
 
@@ -127,7 +127,7 @@ LUSL_AT(ClientSteeringBTMRpt, bssid, 2);
 LUSL_AT(ClientSteeringBTMRpt, sta_mac, 8);
 LUSL_AT(ClientSteeringBTMRpt, status_code, 14);
 LUSL_AT(ClientSteeringBTMRpt, target_bssid, 15);
-LUSL_SIZE(ClientSteeringBTMRpt, 21);
+LUSL_SIZE(ClientSteeringBTMRpt, LUSL_LEN_CLIENT_STEERING_BTM_REPORT);
 
 typedef struct LUSL_PACKED BHSteeringResp {
     luSL_RecordHeader hdr;
@@ -138,7 +138,7 @@ typedef struct LUSL_PACKED BHSteeringResp {
 LUSL_AT(BHSteeringResp, sta_mac, 2);
 LUSL_AT(BHSteeringResp, target_bssid, 8);
 LUSL_AT(BHSteeringResp, result, 14);
-LUSL_SIZE(BHSteeringResp, 15);
+LUSL_SIZE(BHSteeringResp, LUSL_LEN_BACKHAUL_STEERING_RESPONSE);
 
 /* ---------------------------------------------------------------- 0x802C BSS Configuration Request */
 
@@ -173,7 +173,7 @@ LUSL_AT(BssConfigReq, fh_akm_num, 27);
 LUSL_AT(BssConfigReq, fh_akm, 28);
 LUSL_AT(BssConfigReq, bh_akm_num, 68);
 LUSL_AT(BssConfigReq, bh_akm, 69);
-LUSL_SIZE(BssConfigReq, 109);
+LUSL_SIZE(BssConfigReq, LUSL_LEN_BSS_CONFIG_REQUEST);
 
 /* ---------------------------------------------------------------- 0x0009 AP Autoconfiguration WSC */
 
@@ -196,7 +196,7 @@ LUSL_AT(ApAutoConfWSC, model_name, 73);
 LUSL_AT(ApAutoConfWSC, serial_number, 137);
 LUSL_AT(ApAutoConfWSC, ruid, 201);
 LUSL_AT(ApAutoConfWSC, radio_adv_caps, 207);
-LUSL_SIZE(ApAutoConfWSC, 208);
+LUSL_SIZE(ApAutoConfWSC, LUSL_LEN_AP_AUTOCONFIG_WSC);
 
 #ifdef __cplusplus
 }

@@ -1,0 +1,73 @@
+// When a compact encoder cannot allocate its buffer, the zero-length datagram that goes out
+// is not a record: luSL_Msg_parser_n must say so.
+#include <gtest/gtest.h>
+
+#include <cstddef>
+#include <cstdlib>
+
+#include "log_capture.h"
+#include "loopback.h"
+#include "luSL/luSL.h"
+#include "tlv_builder.h"
+
+#if defined(__SANITIZE_ADDRESS__)
+#define LUSL_OWN_MALLOC 0
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define LUSL_OWN_MALLOC 0
+#endif
+#endif
+#ifndef LUSL_OWN_MALLOC
+#define LUSL_OWN_MALLOC 1
+#endif
+
+#if LUSL_OWN_MALLOC
+namespace {
+// Armed: the next allocation of exactly this many bytes fails.
+size_t fail_size = 0;
+} // namespace
+
+extern "C" void* __libc_malloc(size_t n);
+extern "C" void* malloc(size_t n)
+{
+    if (fail_size && n == fail_size) {
+        fail_size = 0;
+        return nullptr;
+    }
+    return __libc_malloc(n);
+}
+#endif
+
+namespace lusl::test {
+namespace {
+
+TEST(EncoderFailure, ParserReportsTheZeroLengthDatagramAsNotSent)
+{
+#if !LUSL_OWN_MALLOC
+    GTEST_SKIP() << "allocation failures are injected only without AddressSanitizer";
+#else
+    LogCapture log;
+    Receiver rx;
+    ensure_msg_socket();
+    for (uint16_t type : {uint16_t{0x800C}, uint16_t{0x801C}}) {
+        log.clear();
+        fail_size = SOCKET_MAX_LENGTH;
+        EXPECT_EQ(luSL_Msg_parser_n(type, nullptr, 0, rx.port(), nullptr), -1) << std::hex << type;
+        EXPECT_EQ(fail_size, 0u) << "the encoder's buffer was never requested";
+        EXPECT_TRUE(log.contains(4, 3, "malloc fail.\n"));
+        auto got = rx.recv();
+        ASSERT_TRUE(got);
+        EXPECT_TRUE(got->empty());
+        EXPECT_TRUE(all_slots_null());
+
+        // Without the failure the same message goes out and is reported sent.
+        EXPECT_EQ(luSL_Msg_parser_n(type, nullptr, 0, rx.port(), nullptr), 0);
+        got = rx.recv();
+        ASSERT_TRUE(got);
+        EXPECT_GT(got->size(), 2u);
+    }
+#endif
+}
+
+} // namespace
+} // namespace lusl::test
