@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 /* Counting allocator. Defined in the executable, these override the C library's for every
  * shared object, so calls made inside libluSL.so are seen too (-Wl,--wrap would miss them). */
 #include <stddef.h>

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 /* Heap calls made by anything in the process (libluSL.so included) while counting is on. */
 #ifndef LUSL_BENCH_ALLOC_COUNT_H
 #define LUSL_BENCH_ALLOC_COUNT_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // Per case, in one run: the floor (calloc of the record, one read of every TLV byte, sendto
 // of the datagram the library sends, recv) and the library (luSL_Msg_parser and
 // luSL_Msg_parser_n on the same stream, with the same recv). Heap calls are counted during

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 // The messages the benchmark parses: one realistic TLV stream per case, built from the
 // TLV layouts with the test builder, with the record size its message allocates.
 #pragma once

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 /* A log sink that drops every line at once. Exported from the executable, it takes the
  * place of libluMAPLog's for libluSL.so; the difference to the default binary is the cost of
  * the library's log calls. Counting is switched on only for the untimed probe call. */

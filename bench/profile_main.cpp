@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // Runs one case's message through the library a given number of times, for perf and
 // callgrind: lusl_bench_profile <case> [count]. Lists the cases without arguments.
 #include <arpa/inet.h>

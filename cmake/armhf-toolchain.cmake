@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: BSD-2-Clause
 # 32-bit ARM (arm-linux-gnueabihf) cross build; tests run under qemu-arm.
 set(CMAKE_SYSTEM_NAME Linux)
 set(CMAKE_SYSTEM_PROCESSOR arm)

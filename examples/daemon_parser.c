@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 /* Mesh-daemon side: hand CMDUs to luSL_Msg_parser_n, which sends each record to the
  * steering process on 127.0.0.1:PORT.
  *

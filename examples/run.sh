@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: BSD-2-Clause
 # Runs the two examples against each other: the receiver takes the records that the
 # parser sends for examples/cmdus.txt, and both say what they saw.
 # Usage: examples/run.sh BIN_DIR [SOURCE_DIR]

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 /* Steering-logic side: receive COUNT records on 127.0.0.1:PORT and print what they say.
  *
  * Usage: steering_receiver PORT COUNT */

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // The frame-element parser and the Client Capability Report TLV on arbitrary bytes.
 // The first byte picks the entry point; the rest is copied to an exact-size block so a
 // read one byte past it is caught.

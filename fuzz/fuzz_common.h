@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 // Shared pieces of the fuzz targets: a log sink that formats every line (so a bad format
 // argument is caught) but writes nothing, and a loopback pair for the real send path.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // The public compact-form decoders on arbitrary bytes: never read past the datagram.
 #include <cstddef>
 #include <cstdint>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // The whole parse road: first byte(s) choose the message type, the rest is the TLV stream,
 // through luSL_Msg_parser_n and the real send path. Every slot must be null afterwards.
 #include <cstddef>

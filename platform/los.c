@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 /* Stand-in for the router's OS-abstraction library: only the bounded formatter. */
 #include "los.h"
 

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 #ifndef LOS_H
 #define LOS_H
 #include <stddef.h>

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 /* Stand-in for the router's closed log library. The real one replaces this file's
  * shared object without rebuilding libluSL. Lines above LUMAP_LOG_LEVEL (default 4)
  * are dropped before any formatting, so debug calls cost one comparison. */

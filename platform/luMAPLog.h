@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 #ifndef LUMAPLOG_H
 #define LUMAPLOG_H
 #ifdef __cplusplus

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: BSD-2-Clause
 # Runs the benchmark suite and prints, per case, the floor and the library time per message,
 # their ratio, the heap allocations per message and the cost of the library's log calls; then
 # the footprint of libluSL.so (release presets, stripped, text+data) on x86-64 and armhf.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: BSD-2-Clause
 # Builds luSL and its tool, then replays the bundled mesh session through the library and
 # prints every record that arrives on the loopback socket, decoded.
 set -euo pipefail

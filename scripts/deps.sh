@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: BSD-2-Clause
 # Installs what building and testing luSL needs on Debian 12, when it is missing.
 # Usage: scripts/deps.sh [base|tools|cross|fuzz|bench|leak|tidy|capture|all]...
 set -euo pipefail

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: BSD-2-Clause
 """Builds fuzz seed corpora from a capture: parse/ gets one file per CMDU frame (a selector
 byte, the index of the message type in the target's table, then the TLV stream); client/
 gets the Client Capability Report TLVs. Usage: fuzz-seeds.py CAPTURE fuzz/corpus"""

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: BSD-2-Clause
 # Builds the libFuzzer targets and runs each for a while on a scratch copy of its seed
 # corpus. Usage: scripts/fuzz.sh [seconds-per-target]   (default 60). Any crash fails.
 set -euo pipefail

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: BSD-2-Clause
 # Runs every test executable of a build under valgrind memcheck: zero errors, zero leaks.
 # Usage: scripts/memcheck.sh [build-dir]   (default build/default)
 set -euo pipefail

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: BSD-2-Clause
 # Builds luSL and runs every test. Usage: scripts/test.sh [preset]   (default, asan)
 set -euo pipefail
 cd "$(dirname "$0")/.."

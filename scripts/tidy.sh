@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: BSD-2-Clause
 # clang-tidy on the library sources, with the build's compile commands.
 set -euo pipefail
 cd "$(dirname "$0")/.."

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 // Captures in and out: pcap/pcapng reading through libpcap, pcap writing, link-layer and
 // IEEE 1905.1 header parsing, and reassembly of fragmented CMDUs.
 #pragma once

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 // The tool's end of the message channel: a receiving socket on 127.0.0.1 and the socket the
 // library sends from. Every record the tool prints travels this road, decode included.
 #pragma once

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 // A synthetic but realistic mesh session: a controller and two agents with two radios each,
 // onboarding, reporting, a few clients coming and going, one CMDU large enough to be
 // fragmented and a few broken ones. Deterministic: the same bytes on every run.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // lusl: replay captured IEEE 1905.1 traffic through libluSL, watch the message channel,
 // decode single CMDUs, and generate a sample session.
 #include <CLI/CLI.hpp>

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 // Records as the steering side sees them, decoded into one JSON tree per record; printed
 // either as one JSON object per line or as a readable block rendered from the same tree,
 // so both outputs always carry the same values.

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 // The four subcommands, apart from their command-line wiring. Each returns the exit status;
 // an InputError (file unusable as a whole) propagates to the caller.
 #pragma once

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 // Small builders for TLV streams, shared by the session generator and the test suites.
 // Multi-byte numbers big-endian, as on the wire.
 #pragma once

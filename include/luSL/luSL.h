@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 /* luSL: CMDU TLV streams to fixed-layout records, carried over loopback UDP.
  *
  * The mesh daemon calls luSL_Msg_parser() once per received CMDU; the record of that type

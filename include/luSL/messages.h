@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 /* luSL message types: the code of every type the channel carries and the length of its
  * record. Included by luSL/luSL.h; the library's catalogue is built from these values and
  * checks each record length against its struct at compile time. Compiles as C11 and C++. */

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 /* luSL message records: the fixed byte layouts that travel on the message channel.
  *
  * Every record is a packed struct whose offsets are part of the wire format between the

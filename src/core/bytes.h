@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 // Bounded byte cursors. Every byte the library takes from a TLV goes through a Reader,
 // every byte it puts into a compact buffer through a Writer. Both check `n <= size - pos`
 // (no overflow), never abort, and fail stickily: once a read or write does not fit, ok()

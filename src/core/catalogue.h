@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 // The one table of message types: name, record, channel lengths and release kind.
 #pragma once
 

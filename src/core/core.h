@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 // Internal entry points shared by the exported parser, walker and channel functions.
 #pragma once
 

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 // The dispatch table: which handler reads which TLV of which message.
 #pragma once
 

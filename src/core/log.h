@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 // The library's only way to the log: the platform's luMAP_syslog, resolved at run time so
 // the router's library (or a process defining its own luMAP_syslog) receives every line.
 #pragma once

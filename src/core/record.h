@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 // Helpers every handler shares: the record as its packed layout, 6-byte key compares.
 #pragma once
 

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 // 127.0.0.1 addresses for the two loopback channels.
 #pragma once
 

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 /* A steering-side C program: parse one CMDU and receive its record over loopback. */
 #include <arpa/inet.h>
 #include <netinet/in.h>

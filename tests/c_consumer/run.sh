@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: BSD-2-Clause
 # Installs the build into a scratch prefix and builds a strict C11 program against it.
 set -eu
 src=$1 build=$2 cc=$3

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // When a compact encoder cannot allocate its buffer, the zero-length datagram that goes out
 // is not a record: luSL_Msg_parser_n must say so.
 #include <gtest/gtest.h>
@@ -40,6 +41,22 @@ extern "C" void* malloc(size_t n)
 
 namespace lusl::test {
 namespace {
+
+// An encoder that refuses its record (eleven BSSs) sends a zero-length datagram.
+TEST(EncoderFailure, RefusedCompactFormIsNotReportedSent)
+{
+    LogCapture log;
+    Receiver rx;
+    ensure_msg_socket();
+    Bytes s;
+    for (unsigned b = 0; b < 11; ++b) s = cat({s, tlv(0x94, {mac("02:aa:00:00:00:01"), u8(0), be16(0), u8(0)})});
+    EXPECT_EQ(luSL_Msg_parser_n(0x800C, s.data(), s.size(), rx.port(), nullptr), -1);
+    auto got = rx.recv();
+    ASSERT_TRUE(got);
+    EXPECT_TRUE(got->empty());
+    EXPECT_TRUE(log.contains(4, 3, "[MSG] ApMetrcsResp: ERROR!!!: bss counts is bigger than MAX_BSS_PER_DEVICE:11\n"));
+    EXPECT_TRUE(all_slots_null());
+}
 
 TEST(EncoderFailure, ParserReportsTheZeroLengthDatagramAsNotSent)
 {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // Catalogue lookups as seen through the parser, the channel and the release.
 #include <gtest/gtest.h>
 

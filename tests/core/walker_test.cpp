@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // The TLV walker: framing, unknown types, the zero-length rule, bounds of the stream.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // Engineering debug flag through a stand-in "sys" command, and the hex dump's log calls.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // The platform log stand-in: level threshold from the environment, applied before formatting.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 // Captures every line the library sends to luMAP_syslog. The test executable defines
 // luMAP_syslog itself and exports it, so it takes the place of the platform sink.
 #pragma once

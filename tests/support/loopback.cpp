@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 #include "loopback.h"
 
 #include <arpa/inet.h>
@@ -58,8 +59,11 @@ std::optional<Bytes> parse_n(Receiver& rx, uint16_t type, const Bytes& tlvs, con
 {
     ensure_msg_socket();
     int rc = luSL_Msg_parser_n(type, tlvs.data(), tlvs.size(), rx.port(), src_mac.data());
-    auto got = rc == 0 ? rx.recv() : std::nullopt;
-    if (rc != 0 && !rx.empty()) throw std::logic_error("parser_n reported failure but a datagram arrived");
+    if (rc == 0) return rx.recv();
+    // Refused: nothing arrives, or a failed encoder's zero-length datagram.
+    if (rx.empty()) return std::nullopt;
+    auto got = rx.recv();
+    if (got && !got->empty()) throw std::logic_error("parser_n reported failure but a record arrived");
     return got;
 }
 

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 // A UDP receiver on 127.0.0.1 at an ephemeral port, and the parse-and-receive road.
 #pragma once
 

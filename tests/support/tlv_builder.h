@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 // Builds TLV streams from named pieces: tlv(0xBF, {u8(1), mac(bssid), u8(1)}).
 #pragma once
 

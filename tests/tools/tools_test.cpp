@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // The lusl binary end to end: sample regeneration, replay counts, decoding, reassembly,
 // bad input, and a pcapng copy of the sample.
 #include <gtest/gtest.h>

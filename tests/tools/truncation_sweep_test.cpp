@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // Every TLV kind the library extracts, taken from the generated mesh session and cut at
 // every length from 0 to its full size, walked through luSL_Msg_parser_n. Each instance
 // lies in a heap block of exactly its size, so the sanitizer build catches a read past it.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // The message channel: fixed lengths per type, padding and cutting, every error path.
 #include <gtest/gtest.h>
 

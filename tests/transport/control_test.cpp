@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // Control connection and TR-369 socket against real UNIX-domain peers.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // The event channel over real loopback sockets, the receiver bound to 127.0.0.1:49995.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 /* luSL API: capability family. Included by luSL/luSL.h; not meant to be included alone.
  *
  * Extractors of the AP Capability Report (ApCapRpt). Each reads one TLV value into the

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 /* luSL API: client family. Included by luSL/luSL.h; not meant to be included alone. */
 #ifndef LUSL_API_CLIENT_H
 #define LUSL_API_CLIENT_H

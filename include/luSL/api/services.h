@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 /* luSL API: side services (event channel, control and TR-369 connections, diagnostics).
  * Included by luSL/luSL.h; not meant to be included alone. */
 #ifndef LUSL_API_SERVICES_H

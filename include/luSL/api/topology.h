@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 /* luSL API: topology family. Included by luSL/luSL.h; not meant to be included alone.
  *
  * Each extractor reads one TLV value into the record of its message and returns 0 on

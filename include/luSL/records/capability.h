@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 /* luSL records: capability family (AP Capability Report). Included by luSL/records.h; not
  * meant to be included alone. */
 #ifndef LUSL_RECORDS_CAPABILITY_H

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 /* luSL records: client family. Included by luSL/records.h; not meant to be included alone. */
 #ifndef LUSL_RECORDS_CLIENT_H
 #define LUSL_RECORDS_CLIENT_H

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 /* luSL records: topology family (Topology Response, Link Metric Response, steering reports,
  * BSS Configuration Request, AP Autoconfiguration WSC). Included by luSL/records.h; not
  * meant to be included alone. */

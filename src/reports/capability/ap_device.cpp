@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // AP Capability Report: device capabilities, channel scan and CAC capabilities per radio,
 // profile-2, 1905 security, metric collection interval and device inventory.
 #include <cstring>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // AP Capability Report: HE, Wi-Fi 6 and the vendor EHT capabilities of a radio.
 #include <cstring>
 

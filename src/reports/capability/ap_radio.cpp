@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // AP Capability Report: radio entries and their HT and VHT capabilities.
 #include "reports/capability/ap_radio.h"
 

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 // Pieces shared by the AP Capability Report extractors: the record view, the radio lookup
 // and the operating-class channel lists of the scan and CAC regions.
 #pragma once

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 // Summary bits of a radio entry, shared by every capability extractor that ORs them in.
 #pragma once
 

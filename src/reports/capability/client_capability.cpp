@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // Client Capability Report: the station's identity and the body of its last
 // (re)association request, kept raw and summarised element by element.
 #include <cstdio>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // Information elements of a station's (re)association request, summarised into the
 // Client Capability Report: PHY generations, bandwidths, short GI, BSS transition, MCS sets.
 #include "reports/capability/client_elements.h"

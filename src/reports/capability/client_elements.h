@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 // The element parser of a station's (re)association request, shared by the Client
 // Capability Report handler and the exported management_RequestFrame_extract.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // AP Metrics Response, radio and BSS level: AP Metrics, Radio Metrics, AP Extended Metrics.
 #include "core/dispatch.h"
 #include "core/log.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // Receiving side of the compact AP Metrics Response: every block is checked against what
 // is left of the datagram before it is read, every count against the limits of the view.
 #include <cstring>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // Compact form of the AP Metrics Response: the record is far larger than a datagram and
 // mostly empty, so only the announced radios, BSSs and stations are sent, each station
 // with only its TID entries. Fields are copied byte for byte from the record (host order,

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 // Shared by the AP metrics handlers, the station join and the encoder.
 #pragma once
 

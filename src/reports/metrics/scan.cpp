@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // Channel Scan Report: the Channel Scan Result extractor, the neighbour lists it builds and
 // their release.
 #include <algorithm>

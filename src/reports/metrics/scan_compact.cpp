@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // Channel Scan Report compact form: the encoder that builds the datagram from the record and
 // its neighbour lists, and the decoder the receiving process uses.
 #include <algorithm>

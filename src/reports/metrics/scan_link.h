@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 // Links of the scan record's neighbour lists: the 4-byte head/next fields.
 //
 // On the 32-bit target a link is the node's address, as the layout was made for. Wider

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // AP Metrics Response, station level: the four per-station TLVs, joined to their station
 // entries through the scratch table. Only a link metrics TLV names the station's BSS, so
 // it alone gives a station its entry; traffic counters that come first wait in the table.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // Onboarding: AP Autoconfiguration WSC (0x0009) and BSS Configuration Request (0x802C).
 #include <algorithm>
 #include <cstring>

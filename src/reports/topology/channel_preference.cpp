@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // Channel Preference Report: per-radio channel preferences and the device's CAC status.
 // The parser has already put the source MAC into the record.
 #include "core/dispatch.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // Link Metric Response (0x0006): a transmitter TLV claims a free neighbour slot and fills its
 // link entries; a receiver TLV adds the receive counters to the slot of the same neighbour.
 // Both are held to their fixed-size length rule before anything is read.

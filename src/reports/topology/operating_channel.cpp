@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // Operating Channel Report: per radio, the current channel of each operating class and the
 // transmit power. One TLV per radio; the walker's shared ordinal picks the radio entry.
 #include <cstring>

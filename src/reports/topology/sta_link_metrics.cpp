@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // Associated and Unassociated STA Link Metric Responses.
 #include <cstring>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // Station events: Topology Notification, Client Disassociation Stats, Failed Connection,
 // Association Status Notification.
 #include <cstring>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // Steering reports: Client Steering BTM Report (0x8015) and Backhaul Steering Response
 // (0x801A), each filled from a single TLV.
 #include <cstring>

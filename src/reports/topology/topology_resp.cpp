@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // Topology Response (0x0003): Device Information, AP Operational BSS, Vendor Specific MDID
 // and BSS Configuration Report. The AP Operational BSS TLV builds the radio/BSS table; the
 // MDID and configuration TLVs only annotate BSSs already in it, so TLV order matters.

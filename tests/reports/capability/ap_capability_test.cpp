@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // AP Capability Report: a full two-radio report end to end, the per-generation summaries,
 // the radio table, the device inventory, every refusal, and every TLV cut short.
 #include <gtest/gtest.h>

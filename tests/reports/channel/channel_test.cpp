@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // Channel Preference Report, Operating Channel Report and the Associated / Unassociated STA
 // Link Metric Responses, end to end: parser, loopback socket, exact record bytes and lines.
 #include <gtest/gtest.h>

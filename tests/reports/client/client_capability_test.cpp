@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // Client Capability Report: the request-frame element parser on its own, then whole reports
 // through the parser, the loopback socket and the exact record bytes.
 #include <gtest/gtest.h>

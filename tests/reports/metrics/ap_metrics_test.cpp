@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // AP Metrics Response: radio, BSS and station TLVs at their record offsets, the join of the
 // per-station TLVs through the scratch table, refusals and truncated TLVs; the compact form
 // (exact bytes, refusals, the cut at the end of the buffer) and its decoder, with random

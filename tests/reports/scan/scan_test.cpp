@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // Channel Scan Report: the Channel Scan Result extractor and its neighbour lists at record
 // offsets, their release, the compact form (lengths, bytes, cuts at the buffer's end), the
 // steering-side decoder, and a randomised encode/decode round trip.

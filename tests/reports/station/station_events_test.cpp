@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // Station events, end to end: parser, loopback socket, exact record bytes.
 #include <gtest/gtest.h>
 

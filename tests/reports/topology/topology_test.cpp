@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // Topology Response, Link Metric Response, the steering reports and the onboarding messages,
 // end to end: parser, loopback socket, exact record bytes and log lines.
 #include <gtest/gtest.h>
