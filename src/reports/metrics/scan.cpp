@@ -14,6 +14,24 @@ namespace lusl {
 
 #if UINTPTR_MAX > 0xFFFFFFFFu
 scan::NodeTable scan::g_nodes;
+
+bool scan::grow_table() noexcept
+{
+    NodeTable& t = g_nodes;
+    if (t.cap > UINT32_MAX / 2) return false; // links are 32 bits
+    const uint32_t cap = t.cap ? t.cap * 2 : 64;
+    auto* slot = static_cast<uintptr_t*>(realloc(t.slot, size_t{cap} * sizeof(uintptr_t)));
+    if (!slot) return false;
+    t.slot = slot;
+    t.cap = cap;
+    return true;
+}
+
+void scan::drop_table() noexcept
+{
+    free(g_nodes.slot);
+    g_nodes = NodeTable{};
+}
 #endif
 
 namespace {

@@ -3,10 +3,10 @@
 //
 // On the 32-bit target a link is the node's address, as the layout was made for. Wider
 // hosts cannot fit an address in 4 bytes, so there a link is 1 + the node's index in a
-// fixed table of node pointers. A table slot is held from the node's allocation to its
-// release by the clear; once every node is released the table starts again from slot 0,
-// so it only has to hold the nodes of one record (one parse). A full table is reported as
-// an allocation failure, like a failed calloc.
+// growable table of node addresses. A slot is held from the node's allocation to its
+// release and reused by the next node, so the table is as large as the most nodes alive at
+// once, whatever the records that hold them. A table that cannot grow is a failed
+// allocation, like a failed calloc.
 #pragma once
 
 #include <cstdint>
@@ -39,33 +39,52 @@ inline void node_delete(uint32_t link) noexcept { free(node_at(link)); }
 
 #else
 
-// Far more nodes than one datagram can carry (about 2500 neighbour blocks).
-inline constexpr uint32_t kNodeTableSize = 8192;
-
-// Slots hold node addresses inverted, 0 when free. A leak checker does not follow them, so
-// a node whose record went without a clear shows up as a leak, as it does on the target.
+// Slots hold node addresses inverted (low bit 1: calloc aligns for any type); a free slot
+// holds the link of the next free one shifted left (low bit 0). A leak checker does not
+// follow inverted addresses, so a node whose record went without a clear shows up as a
+// leak, as it does on the target. The slot array lives only while some node does.
 struct NodeTable {
-    uintptr_t slot[kNodeTableSize];
-    uint32_t used; // slots handed out since the table was last empty
-    uint32_t live; // of those, not yet released
+    uintptr_t* slot;
+    uint32_t cap;       // slots allocated
+    uint32_t top;       // slots handed out at least once
+    uint32_t free_head; // link of the last released slot, 0 when none
+    uint32_t live;
 };
 extern NodeTable g_nodes;
 
+// Out of line: taken once per 64 new slots at most.
+bool grow_table() noexcept;
+void drop_table() noexcept;
+
 inline NewNode node_new() noexcept
 {
-    if (g_nodes.used == kNodeTableSize) return {nullptr, 0};
+    NodeTable& t = g_nodes;
+    if (t.free_head == 0 && t.top == t.cap && !grow_table()) return {nullptr, 0};
     auto* p = static_cast<ChScanNbrBss*>(calloc(1, sizeof(ChScanNbrBss)));
-    if (!p) return {nullptr, 0};
-    g_nodes.slot[g_nodes.used++] = ~reinterpret_cast<uintptr_t>(p);
-    ++g_nodes.live;
-    return {p, g_nodes.used};
+    if (!p) {
+        if (t.live == 0) drop_table();
+        return {nullptr, 0};
+    }
+    uint32_t link;
+    if (t.free_head) {
+        link = t.free_head;
+        t.free_head = static_cast<uint32_t>(t.slot[link - 1] >> 1);
+    } else {
+        link = ++t.top;
+    }
+    t.slot[link - 1] = ~reinterpret_cast<uintptr_t>(p);
+    ++t.live;
+    return {p, link};
 }
 
-// nullptr for 0 and for a link whose node was released (a stale link is never followed).
+// nullptr for 0 and for a link whose node was released.
 inline ChScanNbrBss* node_at(uint32_t link) noexcept
 {
-    if (link == 0 || link > g_nodes.used || g_nodes.slot[link - 1] == 0) return nullptr;
-    return reinterpret_cast<ChScanNbrBss*>(~g_nodes.slot[link - 1]); // NOLINT(performance-no-int-to-ptr)
+    const NodeTable& t = g_nodes;
+    if (link == 0 || link > t.top) return nullptr;
+    const uintptr_t v = t.slot[link - 1];
+    if (!(v & 1)) return nullptr;
+    return reinterpret_cast<ChScanNbrBss*>(~v); // NOLINT(performance-no-int-to-ptr)
 }
 
 inline void node_delete(uint32_t link) noexcept
@@ -73,8 +92,10 @@ inline void node_delete(uint32_t link) noexcept
     ChScanNbrBss* p = node_at(link);
     if (!p) return;
     free(p);
-    g_nodes.slot[link - 1] = 0;
-    if (--g_nodes.live == 0) g_nodes.used = 0;
+    NodeTable& t = g_nodes;
+    t.slot[link - 1] = static_cast<uintptr_t>(t.free_head) << 1;
+    t.free_head = link;
+    if (--t.live == 0) drop_table();
 }
 
 #endif

@@ -6,13 +6,41 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <random>
 
 #include "log_capture.h"
 #include "loopback.h"
 #include "luSL/luSL.h"
-#include "reports/metrics/scan_link.h"
 #include "tlv_builder.h"
+
+// Growth failures of the 64-bit link table, injected where the allocator is libc's own (not
+// under AddressSanitizer, whose allocator takes precedence).
+#if defined(__SANITIZE_ADDRESS__)
+#define LUSL_OWN_REALLOC 0
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define LUSL_OWN_REALLOC 0
+#endif
+#endif
+#if !defined(LUSL_OWN_REALLOC) && UINTPTR_MAX > 0xFFFFFFFFu && defined(__GLIBC__)
+#define LUSL_OWN_REALLOC 1
+#endif
+#ifndef LUSL_OWN_REALLOC
+#define LUSL_OWN_REALLOC 0
+#endif
+
+#if LUSL_OWN_REALLOC
+namespace {
+int realloc_fails_in = 0; // armed: the n-th realloc from now fails
+} // namespace
+extern "C" void* __libc_realloc(void* p, size_t n);
+extern "C" void* realloc(void* p, size_t n)
+{
+    if (realloc_fails_in && --realloc_fails_in == 0) return nullptr;
+    return __libc_realloc(p, n);
+}
+#endif
 
 namespace lusl::test {
 namespace {
@@ -161,18 +189,68 @@ TEST_F(Scan, TruncatedResultsAreRefused)
                       Lines{"8/3 [TLV] ChScanResult: TLV length " + std::to_string(len) + " is too short for its content\n"});
         }
     }
-#if UINTPTR_MAX > 0xFFFFFFFFu
-    // The 4-byte links of a 64-bit host come from a fixed table: a table full fails like a
-    // failed allocation, the nodes taken so far are released, and the next parse starts
-    // afresh (as many nodes fit again). So many neighbours do not fit one datagram: cut.
-    const std::vector<Bytes> many(scan::kNodeTableSize * 3 / 4, nbr(bss(1), {}, 1, {}, 0));
-    const Bytes one = tlv(0xA7, ok(kRuid, 1, 1, {}, 0, 0, many, 0, 0)), two = tlv(0xA7, ok(kRuid, 1, 2, {}, 0, 0, many, 0, 0));
-    log.clear();
-    EXPECT_FALSE(parse_n(rx, 0x801C, cat({one, two})));
-    EXPECT_EQ(errors(), Lines{"8/3 [TLV] Ch Scan result: Allocate memory fail\n"});
-    log.clear();
-    EXPECT_LE(parse_n(rx, 0x801C, one).value_or(Bytes(SOCKET_MAX_LENGTH + 1)).size(), size_t{SOCKET_MAX_LENGTH});
+}
+
+// Neighbours are limited only by memory: nine results of 1000 neighbours each are all kept,
+// and the encoder cuts the report to one datagram: header, radio, two whole channels of
+// 1000 13-byte blocks and the 497 blocks of the third that fit. A record a caller keeps
+// uncleared, with one node of its own, does not stop 120 reports of 100 neighbours from going
+// out whole, and its node is still its own afterwards.
+TEST_F(Scan, AnyNumberOfNeighboursAndRecordsAtOnce)
+{
+    const std::vector<Bytes> thousand(1000, nbr(bss(7), {}, 1, {}, 0));
+    Bytes nine;
+    for (unsigned c = 0; c < 9; ++c) nine = cat({nine, tlv(0xA7, ok(kRuid, 1, c, {}, 0, 0, thousand, 0, 0))});
+    const auto big = parse_n(rx, 0x801C, nine);
+    ASSERT_TRUE(big);
     EXPECT_EQ(errors(), Lines{kCut});
+    EXPECT_EQ(big->size(), 80u + 3 * 72 + 2497 * 13);
+    const Decoded d(*big);
+    EXPECT_EQ(std::vector<unsigned>({d.rpt.radio_num, d.rpt.radio[0].ch_num, d.rpt.radio[0].ch[2].nbr_num, unsigned(d.n)}),
+              std::vector<unsigned>({1, 3, 497, 2497}));
+    EXPECT_EQ(Bytes(d.nbrs[2496].bssid, d.nbrs[2496].bssid + 6), bss(7));
+
+    std::vector<uint8_t> own(sizeof(ChScanRpt));
+    own[0] = 0x1C, own[1] = 0x80;
+    auto* mine = reinterpret_cast<ChScanRpt*>(own.data());
+    ASSERT_EQ(tlv_ChScanResult_extract(ok(kRuid3, 5, 6, {}, 0, 0, {nbr(bss(42), text("mine"), 9, {}, 0)}, 0, 0).data(),
+                                       own.data()), 0);
+    const std::vector<Bytes> hundred(100, nbr(bss(1), text("x"), 1, {}, 0));
+    const Bytes report = tlv(0xA7, ok(kRuid, 1, 1, {}, 0, 0, hundred, 0, 0));
+    log.clear();
+    for (int i = 0; i < 120; ++i) {
+        const auto got = parse_n(rx, 0x801C, report);
+        ASSERT_EQ(got.value_or(Bytes{}).size(), 152u + 100 * 14) << "report " << i;
+    }
+    EXPECT_EQ(errors(), Lines{});
+    const int n = luSL_ChScanRptSendV2(own.data());
+    const Bytes sent(pChScanRptSendBuf, pChScanRptSendBuf + n);
+    luSL_Msg_free(0x801C);
+    EXPECT_EQ(slice(sent, sent.size() - 17, 12), cat({bss(42), u8(4), text("mine"), u8(9)}));
+    luSL_ChScanRpt_NbrBss_clear(mine);
+    EXPECT_EQ(mine->radio[0].ch[0].nbr_num, 0);
+}
+
+// Where links are table slots, a table that cannot grow (first for the first node, then past
+// 64 nodes) refuses the result like a failed node allocation; the next parse has it again.
+TEST_F(Scan, LinkTableThatCannotGrowIsAFailedAllocation)
+{
+#if !LUSL_OWN_REALLOC
+    GTEST_SKIP() << "no link table here, or the allocator is not libc's";
+#else
+    const char* preload = getenv("LD_PRELOAD");
+    if (preload && strstr(preload, "vgpreload")) GTEST_SKIP() << "valgrind replaces realloc";
+    const Bytes report = tlv(0xA7, ok(kRuid, 1, 1, {}, 0, 0, std::vector<Bytes>(65, nbr(bss(1), {}, 1, {}, 0)), 0, 0));
+    for (int nth : {1, 2}) {
+        SCOPED_TRACE(nth);
+        log.clear();
+        realloc_fails_in = nth;
+        EXPECT_FALSE(parse_n(rx, 0x801C, report));
+        EXPECT_EQ(realloc_fails_in, 0);
+        EXPECT_EQ(errors(), Lines{"8/3 [TLV] Ch Scan result: Allocate memory fail\n"});
+    }
+    realloc_fails_in = 0;
+    EXPECT_EQ(parse_n(rx, 0x801C, report).value_or(Bytes{}).size(), 152u + 65 * 13);
 #endif
 }
 
