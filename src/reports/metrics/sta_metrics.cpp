@@ -74,15 +74,14 @@ void take(AssocStaLinkMetricBuffer& t, AssocStaLinkMetricEntry& e, const uint8_t
     ++g_index.used;
 }
 
-// The first entry holding mac (a free entry holds the all-zero MAC). The used entries form
-// a prefix, so a scan stops at the first free one.
+// The first entry holding mac (a free entry holds the all-zero MAC). A caller's table may
+// have free entries anywhere, so all of it is searched.
 AssocStaLinkMetricEntry* find(AssocStaLinkMetricBuffer* t, const uint8_t (&mac)[6], const Args& args)
 {
     if (!t) return nullptr;
     if (args.scratch_indexed && !mac_zero(mac)) return index_find(*t, mac);
     for (AssocStaLinkMetricEntry& e : t->entry) {
         if (mac_eq(e.mac, mac)) return &e;
-        if (mac_zero(e.mac)) return nullptr;
     }
     return nullptr;
 }

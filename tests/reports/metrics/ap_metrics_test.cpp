@@ -291,6 +291,27 @@ TEST_F(Metrics, ExportedExtractorsTakeTheCallersScratchTable)
     EXPECT_EQ(slice(other, sta_at(0, 0), 76), cat({zeros(2), block(sta(1), 1, 2, 3, kBssA), zeros(53)}));
 }
 
+// A caller's table is searched in full, free entries compared like any other: stations the
+// caller moved to entries 1 and 63, behind free ones, still get their Wi-Fi 6 status and
+// extended rates.
+TEST_F(Metrics, CallersScratchTableIsSearchedPastFreeEntries)
+{
+    AssocStaLinkMetricBuffer table = {};
+    uint8_t* r = rec.data();
+    ASSERT_EQ(tlv_APMetrics_extract(value(ap_metrics(kBssA, 2)).data(), r, 0), 0);
+    for (unsigned i : {1u, 2u}) ASSERT_EQ(tlv_AssociStaLinkMetric_extract(value(link(sta(i), kBssA, i, i, i)).data(), r, &table), 0);
+    table.entry[63] = table.entry[1];
+    table.entry[1] = table.entry[0];
+    table.entry[0] = AssocStaLinkMetricEntry{};
+    std::memset(&table.entry[2], 0, sizeof table.entry[2]);
+    for (unsigned i : {1u, 2u}) {
+        EXPECT_EQ(tlv_AssocWiFi6StaStatus_extract(value(wifi6(sta(i), {i, 10 * i})).data(), r, &table), 0);
+        EXPECT_EQ(tlv_assocStaExtLinkmetric_extract(value(ext(sta(i), {xe(kBssA, i, 2, 3, 4)})).data(), r, &table), 0);
+    }
+    for (unsigned i : {1u, 2u})
+        EXPECT_EQ(slice(rec, sta_at(0, i - 1) + 51, 25), cat({raw({1, i, 10 * i}), zeros(6), le32(1000 * i), le32(2000), le32(3), le32(4)})) << i;
+}
+
 // Each TLV cut short one byte at a time is refused with one error line naming its length and
 // never read past: the cut TLV ends the buffer, so ASan sees a read beyond it. The message is
 // not sent, except for extended link metrics, whose result the walk ignores: that message
