@@ -37,6 +37,18 @@ extern "C" void* malloc(size_t n)
     }
     return __libc_malloc(n);
 }
+
+// Under valgrind (or any allocator preload) this malloc is not the one the library calls.
+static bool interposer_in_effect()
+{
+    void* (*volatile call)(size_t) = malloc; // not inlined: the call goes where the library's go
+    fail_size = 12345;
+    void* p = call(12345);
+    const bool ours = (p == nullptr);
+    free(p);
+    fail_size = 0;
+    return ours;
+}
 #endif
 
 namespace lusl::test {
@@ -63,6 +75,7 @@ TEST(EncoderFailure, ParserReportsTheZeroLengthDatagramAsNotSent)
 #if !LUSL_OWN_MALLOC
     GTEST_SKIP() << "allocation failures are injected only without AddressSanitizer";
 #else
+    if (!interposer_in_effect()) GTEST_SKIP() << "another allocator replaces malloc here";
     LogCapture log;
     Receiver rx;
     ensure_msg_socket();
