@@ -8,6 +8,9 @@
 #include <cmath>
 #include <cstring>
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <cctype>
 
 namespace lusl::tool {
 
@@ -20,12 +23,18 @@ std::string mac_str(const uint8_t* mac)
 
 std::optional<Mac> parse_mac(const std::string& s)
 {
+    // aa:bb:cc:dd:ee:ff or aa-bb-cc-dd-ee-ff, one separator throughout
+    if (s.size() != 17) return std::nullopt;
+    const char sep = s[2];
+    if (sep != ':' && sep != '-') return std::nullopt;
     Mac m{};
-    unsigned v[6];
-    char tail;
-    if (std::sscanf(s.c_str(), "%2x:%2x:%2x:%2x:%2x:%2x%c", &v[0], &v[1], &v[2], &v[3], &v[4], &v[5], &tail) != 6)
-        return std::nullopt;
-    for (int i = 0; i < 6; ++i) m[i] = static_cast<uint8_t>(v[i]);
+    for (size_t i = 0; i < 6; ++i) {
+        const char hi = s[3 * i], lo = s[3 * i + 1];
+        if (!std::isxdigit(static_cast<unsigned char>(hi)) || !std::isxdigit(static_cast<unsigned char>(lo)) ||
+            (i < 5 && s[3 * i + 2] != sep))
+            return std::nullopt;
+        m[i] = static_cast<uint8_t>(std::stoi(s.substr(3 * i, 2), nullptr, 16));
+    }
     return m;
 }
 
@@ -44,22 +53,38 @@ std::string describe_open_error(const std::string& path, const std::string& err)
 
 } // namespace
 
-CaptureReader::CaptureReader(const std::string& path) : path_(path)
+CaptureReader::CaptureReader(const std::string& path) : path_(path == "-" ? "standard input" : path)
 {
+    // Nothing is judged by the file's size: pipes, FIFOs and process substitutions have none.
+    if (path == "-") {
+        file_ = fdopen(dup(STDIN_FILENO), "rb");
+    } else {
+        file_ = std::fopen(path.c_str(), "rb");
+    }
+    if (!file_) throw InputError(path_ + ": cannot open: " + std::strerror(errno));
     struct stat st{};
-    if (stat(path.c_str(), &st) != 0) throw InputError(path + ": cannot open: " + std::strerror(errno));
-    if (S_ISDIR(st.st_mode)) throw InputError(path + ": is a directory, not a capture");
-    size_ = static_cast<uint64_t>(st.st_size);
-    if (size_ == 0) throw InputError(path + ": empty file, not a capture");
+    if (fstat(fileno(file_), &st) == 0) {
+        if (S_ISDIR(st.st_mode)) {
+            std::fclose(file_);
+            throw InputError(path_ + ": is a directory, not a capture");
+        }
+        if (S_ISREG(st.st_mode)) size_ = static_cast<uint64_t>(st.st_size);
+    }
+    const int first = std::getc(file_);
+    if (first == EOF) {
+        const bool failed = std::ferror(file_);
+        const int e = errno;
+        std::fclose(file_);
+        throw InputError(path_ + (failed ? ": cannot read: " + std::string(std::strerror(e)) : ": empty, not a capture"));
+    }
+    std::ungetc(first, file_);
 
-    file_ = std::fopen(path.c_str(), "rb");
-    if (!file_) throw InputError(path + ": cannot open: " + std::strerror(errno));
     char err[PCAP_ERRBUF_SIZE] = {};
     pcap_ = pcap_fopen_offline(file_, err);
     if (!pcap_) {
         std::fclose(file_);
         file_ = nullptr;
-        throw InputError(describe_open_error(path, err));
+        throw InputError(describe_open_error(path_, err));
     }
     linktype_ = pcap_datalink(pcap_);
     if (!supported_linktype(linktype_)) {
@@ -67,7 +92,7 @@ CaptureReader::CaptureReader(const std::string& path) : path_(path)
         std::string lt = name ? name : std::to_string(linktype_);
         pcap_close(pcap_);
         pcap_ = nullptr;
-        throw InputError(path + ": link type " + lt + " is not supported (Ethernet or Linux cooked captures only)");
+        throw InputError(path_ + ": link type " + lt + " is not supported (Ethernet or Linux cooked captures only)");
     }
 }
 
@@ -103,9 +128,97 @@ bool CaptureReader::next(Packet& out)
 
 uint64_t CaptureReader::position() const
 {
-    if (!file_) return 0;
+    if (!file_ || !size_) return 0;
     long p = std::ftell(file_);
     return p < 0 ? 0 : static_cast<uint64_t>(p);
+}
+
+// ------------------------------------------------------------------ live capture
+
+LiveCapture::LiveCapture(const std::string& interface, uint16_t port)
+{
+    char err[PCAP_ERRBUF_SIZE] = {};
+    pcap_ = pcap_create(interface.c_str(), err);
+    if (!pcap_) throw InputError("cannot capture on " + interface + " (libpcap: " + err + ")");
+    pcap_set_snaplen(pcap_, 65535);
+    pcap_set_immediate_mode(pcap_, 1);
+    pcap_set_timeout(pcap_, 100);
+    const int rc = pcap_activate(pcap_);
+    if (rc < 0) {
+        std::string why = rc == PCAP_ERROR_PERM_DENIED
+                              ? "capturing needs root or the CAP_NET_RAW capability"
+                              : std::string("libpcap: ") + pcap_geterr(pcap_);
+        pcap_close(pcap_);
+        pcap_ = nullptr;
+        throw InputError("cannot capture on " + interface + ": " + why);
+    }
+    linktype_ = pcap_datalink(pcap_);
+    const std::string filter = "udp and dst host 127.0.0.1 and dst port " + std::to_string(port);
+    bpf_program prog{};
+    if (pcap_compile(pcap_, &prog, filter.c_str(), 1, PCAP_NETMASK_UNKNOWN) != 0 || pcap_setfilter(pcap_, &prog) != 0) {
+        std::string why = pcap_geterr(pcap_);
+        pcap_freecode(&prog);
+        pcap_close(pcap_);
+        pcap_ = nullptr;
+        throw InputError("cannot set the capture filter '" + filter + "' (libpcap: " + why + ")");
+    }
+    pcap_freecode(&prog);
+}
+
+LiveCapture::~LiveCapture()
+{
+    if (pcap_) pcap_close(pcap_);
+}
+
+bool LiveCapture::next(Bytes& payload)
+{
+    if (!pcap_ || !problem_.empty()) return false;
+    pcap_pkthdr* h = nullptr;
+    const u_char* data = nullptr;
+    const int rc = pcap_next_ex(pcap_, &h, &data);
+    if (rc < 0) {
+        problem_ = std::string("capture failed (libpcap: ") + pcap_geterr(pcap_) + ")";
+        return false;
+    }
+    if (rc == 0) return false;
+    auto p = udp_payload(linktype_, data, h->caplen);
+    if (!p) return false;
+    payload = std::move(*p);
+    return true;
+}
+
+uint64_t LiveCapture::dropped() const
+{
+    pcap_stat st{};
+    return pcap_ && pcap_stats(pcap_, &st) == 0 ? st.ps_drop : 0;
+}
+
+std::optional<Bytes> udp_payload(int linktype, const uint8_t* p, size_t n)
+{
+    size_t pos;
+    uint16_t ethertype;
+    auto be16 = [&](size_t at) { return static_cast<uint16_t>(p[at] << 8 | p[at + 1]); };
+    if (linktype == DLT_EN10MB && n >= 14) {
+        ethertype = be16(12);
+        pos = 14;
+    } else if (linktype == DLT_LINUX_SLL && n >= 16) {
+        ethertype = be16(14);
+        pos = 16;
+    } else if (linktype == DLT_LINUX_SLL2 && n >= 20) {
+        ethertype = be16(0);
+        pos = 20;
+    } else {
+        return std::nullopt;
+    }
+    if (ethertype != 0x0800 || n - pos < 20 || p[pos] >> 4 != 4) return std::nullopt;
+    const size_t ihl = static_cast<size_t>(p[pos] & 0x0F) * 4;
+    const size_t total = be16(pos + 2);
+    const bool fragment = (be16(pos + 6) & 0x3FFF) != 0; // more fragments, or an offset
+    if (p[pos + 9] != 17 || ihl < 20 || fragment || total < ihl + 8 || total > n - pos) return std::nullopt;
+    const size_t udp = pos + ihl;
+    const size_t udp_len = be16(udp + 4);
+    if (udp_len < 8 || udp_len > total - ihl) return std::nullopt;
+    return Bytes(p + udp + 8, p + udp + udp_len);
 }
 
 // ------------------------------------------------------------------ writing
@@ -118,7 +231,7 @@ void write_pcap(const std::string& path, const std::vector<Packet>& packets)
     if (!d) {
         std::string err = pcap_geterr(dead);
         pcap_close(dead);
-        throw InputError(path + ": cannot write: " + err);
+        throw OutputError(path + ": cannot write: " + err);
     }
     for (const Packet& p : packets) {
         pcap_pkthdr h{};
@@ -131,7 +244,7 @@ void write_pcap(const std::string& path, const std::vector<Packet>& packets)
     bool failed = pcap_dump_flush(d) != 0 || std::ferror(pcap_dump_file(d));
     pcap_dump_close(d);
     pcap_close(dead);
-    if (failed) throw InputError(path + ": write failed: " + std::strerror(errno));
+    if (failed) throw OutputError(path + ": write failed: " + std::strerror(errno));
 }
 
 // ------------------------------------------------------------------ headers

@@ -32,10 +32,16 @@ inline constexpr size_t kMaxCmduBytes = 64 * 1024;
 // "aa:bb:cc:dd:ee:ff"
 std::string mac_str(const uint8_t* mac);
 inline std::string mac_str(const Mac& mac) { return mac_str(mac.data()); }
+// "aa:bb:cc:dd:ee:ff" or "aa-bb-cc-dd-ee-ff", either case.
 std::optional<Mac> parse_mac(const std::string& s);
 
 // A capture or input that cannot be used at all; the message names the file and the problem.
 class InputError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+// Output that could not be written (a full disk, a closed file).
+class OutputError : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
 };
@@ -47,7 +53,7 @@ struct Packet {
     Bytes data;
 };
 
-// Reads a pcap or pcapng file frame by frame.
+// Reads a pcap or pcapng file frame by frame; "-" reads standard input.
 class CaptureReader {
 public:
     explicit CaptureReader(const std::string& path); // throws InputError
@@ -62,7 +68,7 @@ public:
     // Why reading stopped before the end of the file; empty after a clean end.
     const std::string& problem() const { return problem_; }
     uint64_t frames() const { return frames_; }
-    // Bytes consumed so far and the file's size, for progress; position is 0 when unknown.
+    // Bytes consumed so far and the file's size, for progress; both 0 when unknown (a pipe).
     uint64_t position() const;
     uint64_t size() const { return size_; }
 
@@ -75,6 +81,32 @@ private:
     uint64_t frames_ = 0;
     std::string problem_;
 };
+
+// Watches an interface with libpcap for UDP datagrams to 127.0.0.1 and a port, without
+// binding anything. Needs the right to capture (root or CAP_NET_RAW).
+class LiveCapture {
+public:
+    LiveCapture(const std::string& interface, uint16_t port); // throws InputError
+    ~LiveCapture();
+    LiveCapture(const LiveCapture&) = delete;
+    LiveCapture& operator=(const LiveCapture&) = delete;
+
+    // The next datagram's payload; false when none came within the capture's timeout (about
+    // 100 ms) or the capture failed (see problem()).
+    bool next(Bytes& payload);
+    const std::string& problem() const { return problem_; }
+    // Datagrams the capture dropped because the reader fell behind.
+    uint64_t dropped() const;
+
+private:
+    pcap* pcap_ = nullptr;
+    int linktype_ = 0;
+    std::string problem_;
+};
+
+// The payload of a UDP datagram in an IPv4 frame of the given link type (Ethernet, as on lo,
+// or Linux cooked); nothing for other frames, IP fragments and cut frames.
+std::optional<Bytes> udp_payload(int linktype, const uint8_t* p, size_t n);
 
 // Writes frames as a classic pcap file (Ethernet link type) with libpcap. Throws InputError.
 void write_pcap(const std::string& path, const std::vector<Packet>& packets);

@@ -7,28 +7,84 @@
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
 
+#include "console.h"
 #include "printers.h"
 
 namespace lusl::tool {
 
-Loopback::Loopback(uint16_t port)
+namespace {
+
+sockaddr_in loopback(uint16_t port)
 {
-    fd_ = luSL_Socket_init(port);
-    if (fd_ < 0) throw InputError("cannot bind 127.0.0.1:" + std::to_string(port) + " for receiving");
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_port = htons(port);
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    return a;
+}
+
+// Without SO_REUSEADDR the bind fails while any other socket holds the port, whatever
+// options that socket set: the test that keeps the tool from stealing a listener's records.
+int bind_exclusive(uint16_t port)
+{
+    int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, IPPROTO_UDP);
+    if (fd < 0) throw InputError(std::string("cannot open a UDP socket: ") + std::strerror(errno));
+    const sockaddr_in a = loopback(port);
+    if (bind(fd, reinterpret_cast<const sockaddr*>(&a), sizeof a) != 0) {
+        const int e = errno;
+        close(fd);
+        if (e == EADDRINUSE) throw PortInUse(port);
+        throw InputError("cannot bind 127.0.0.1:" + std::to_string(port) + ": " + std::strerror(e));
+    }
+    return fd;
+}
+
+} // namespace
+
+PortInUse::PortInUse(uint16_t port)
+    : InputError("127.0.0.1:" + std::to_string(port) +
+                 " is already bound by another listener (a steering process, another lusl); the tool takes no "
+                 "records away from it"),
+      port(port)
+{
+}
+
+Loopback::Loopback(uint16_t port, bool take)
+{
+    if (take && port != 0) {
+        fd_ = luSL_Socket_init(port);
+        drain_library_lines();
+        if (fd_ < 0)
+            throw InputError("cannot take 127.0.0.1:" + std::to_string(port) +
+                             ": its listener does not share the port (no SO_REUSEADDR)");
+    } else {
+        fd_ = bind_exclusive(port);
+    }
     sockaddr_in a{};
     socklen_t alen = sizeof a;
     if (getsockname(fd_, reinterpret_cast<sockaddr*>(&a), &alen) != 0) {
-        luSL_Socket_deinit(fd_);
-        throw InputError(std::string("getsockname: ") + std::strerror(errno));
+        const int e = errno;
+        close(fd_);
+        throw InputError(std::string("getsockname: ") + std::strerror(e));
     }
     port_ = ntohs(a.sin_port);
+    const int on = 1;
+    (void)setsockopt(fd_, SOL_SOCKET, SO_RXQ_OVFL, &on, sizeof on); // drop counts only; optional
 }
 
 Loopback::~Loopback() { luSL_Socket_deinit(fd_); }
+
+void Loopback::grow_buffer(int bytes)
+{
+    // The privileged form ignores the system's cap; the plain one is clamped to it.
+    if (setsockopt(fd_, SOL_SOCKET, SO_RCVBUFFORCE, &bytes, sizeof bytes) != 0)
+        (void)setsockopt(fd_, SOL_SOCKET, SO_RCVBUF, &bytes, sizeof bytes);
+}
 
 std::optional<Received> Loopback::receive(int timeout_ms)
 {
@@ -36,30 +92,49 @@ std::optional<Received> Loopback::receive(int timeout_ms)
     int rc;
     do {
         rc = poll(&p, 1, timeout_ms);
-    } while (rc < 0 && errno == EINTR);
+    } while (rc < 0 && errno == EINTR && !stop_requested());
     if (rc <= 0) return std::nullopt;
 
-    // luSL_Msg_recv does not say how much arrived; a peek does, and keeps the raw bytes for
-    // datagrams the library refuses to copy.
+    // luSL_Msg_recv_n does not say how much arrived; a peek does, keeps the raw bytes for
+    // datagrams the library refuses to copy, and carries the count of datagrams dropped.
     Bytes raw(SOCKET_MAX_LENGTH);
-    ssize_t n = recv(fd_, raw.data(), raw.size(), MSG_PEEK | MSG_TRUNC);
+    iovec iov{raw.data(), raw.size()};
+    alignas(cmsghdr) char ctl[CMSG_SPACE(sizeof(uint32_t))];
+    msghdr m{};
+    m.msg_iov = &iov;
+    m.msg_iovlen = 1;
+    m.msg_control = ctl;
+    m.msg_controllen = sizeof ctl;
+    ssize_t n = recvmsg(fd_, &m, MSG_PEEK | MSG_TRUNC);
     if (n < 0) return std::nullopt;
+    for (cmsghdr* c = CMSG_FIRSTHDR(&m); c; c = CMSG_NXTHDR(&m, c))
+        if (c->cmsg_level == SOL_SOCKET && c->cmsg_type == SO_RXQ_OVFL) {
+            uint32_t d;
+            std::memcpy(&d, CMSG_DATA(c), sizeof d);
+            dropped_ = d;
+        }
     raw.resize(std::min(static_cast<size_t>(n), raw.size()));
 
     Received r;
     r.wire_len = static_cast<size_t>(n);
     r.data.assign(SOCKET_MAX_LENGTH, 0);
-    luSL_Msg_recv(r.data.data(), fd_);
-
-    uint16_t type = raw.size() >= 2 ? static_cast<uint16_t>(raw[0] | raw[1] << 8) : 0;
-    size_t copy_len = received_length(type, r.wire_len);
-    if (copy_len == 0 || r.data[0] != raw[0] || r.data[1] != raw[1]) {
+    const int copied = luSL_Msg_recv_n(r.data.data(), r.data.size(), fd_);
+    drain_library_lines();
+    if (copied < 0) {
         r.copied = false;
         r.data = std::move(raw);
     } else {
-        r.data.resize(copy_len);
+        r.data.resize(static_cast<size_t>(copied));
     }
     return r;
+}
+
+void Loopback::inject(const uint8_t* p, size_t n)
+{
+    const sockaddr_in a = loopback(port_);
+    if (sendto(fd_, p, n, 0, reinterpret_cast<const sockaddr*>(&a), sizeof a) != static_cast<ssize_t>(n))
+        throw InputError(std::string("cannot send ") + std::to_string(n) + " bytes to 127.0.0.1:" +
+                         std::to_string(port_) + ": " + std::strerror(errno));
 }
 
 void open_send_socket()
@@ -67,6 +142,7 @@ void open_send_socket()
     static bool open = false;
     if (open) return;
     int fd = luSL_Socket_init(0);
+    drain_library_lines();
     if (fd < 0) throw InputError("cannot open a UDP socket on 127.0.0.1");
     msg_sock_fd = fd;
     open = true;

@@ -11,26 +11,43 @@
 namespace lusl::tool {
 
 struct Received {
-    Bytes data;          // as luSL_Msg_recv left it: the record, or the raw datagram when it copied nothing
+    Bytes data;          // as luSL_Msg_recv_n copied it: the record, or the raw datagram when it copied nothing
     size_t wire_len = 0; // bytes of the datagram
-    bool copied = true;  // false when luSL_Msg_recv refused the datagram (unknown type, empty)
+    bool copied = true;  // false when luSL_Msg_recv_n refused the datagram (unknown type, empty)
+};
+
+// The port is held by another socket.
+class PortInUse : public InputError {
+public:
+    explicit PortInUse(uint16_t port);
+    uint16_t port;
 };
 
 class Loopback {
 public:
-    // Binds 127.0.0.1:port for receiving; port 0 picks a free one. Throws InputError.
-    explicit Loopback(uint16_t port);
+    // Port 0: a private, ephemeral port. Any other port is bound only when no other socket
+    // holds it, so no listener loses its records to the tool; take binds it even then, as
+    // luSL_Socket_init does (the earlier listener then receives nothing). Throws InputError.
+    explicit Loopback(uint16_t port, bool take = false);
     ~Loopback();
     Loopback(const Loopback&) = delete;
     Loopback& operator=(const Loopback&) = delete;
 
     uint16_t port() const { return port_; }
-    // Next datagram through luSL_Msg_recv; nothing when none came within timeout_ms (-1 waits).
+    // Next datagram through luSL_Msg_recv_n; nothing when none came within timeout_ms (-1
+    // waits) or a signal interrupted the wait.
     std::optional<Received> receive(int timeout_ms);
+    // Sends bytes to this socket's own port, to receive them as any datagram.
+    void inject(const uint8_t* p, size_t n);
+    // Asks for a receive buffer of this many bytes (as far as the system allows).
+    void grow_buffer(int bytes);
+    // Datagrams the system dropped because the receive buffer was full, as of the last one received.
+    uint64_t dropped() const { return dropped_; }
 
 private:
     int fd_ = -1;
     uint16_t port_ = 0;
+    uint64_t dropped_ = 0;
 };
 
 // Opens the socket the library sends from (msg_sock_fd) once per process. Throws InputError.

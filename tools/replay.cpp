@@ -6,20 +6,25 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <cstring>
+#include <fstream>
 #include <iomanip>
 #include <iostream>
 #include <iterator>
-#include <map>
 #include <sstream>
+#include <thread>
 #include <unistd.h>
 
 #include "channel.h"
+#include "console.h"
 #include "gen.h"
 #include "printers.h"
 
 namespace lusl::tool {
 
 namespace {
+
+using Clock = std::chrono::steady_clock;
 
 std::string code_str(uint16_t code)
 {
@@ -30,14 +35,25 @@ std::string code_str(uint16_t code)
 
 std::string describe(uint16_t type) { return type_name(type) + " (" + code_str(type) + ")"; }
 
-void emit(std::ostream& out, const Received& r, bool json, const Json& extra = Json::object())
+void emit(std::ostream& out, const Received& r, bool json, Json extra = Json::object())
 {
     Json j = r.copied ? decode_record(r.data.data(), r.data.size()) : undecoded_datagram(r.data.data(), r.wire_len);
+    // Beside the layout's length, what the datagram really held; the readable form shows it
+    // only when the two differ.
+    if (json || r.wire_len != j.value("length", size_t{0})) j["received"] = r.wire_len;
     for (const auto& [k, v] : extra.items()) j[k] = v;
     if (json)
         print_json(out, j);
     else
         print_text(out, j);
+}
+
+// A refusal, an incomplete reassembly and the like, as a line of --json output.
+void event(std::ostream& out, const std::string& what, Json fields)
+{
+    Json j = {{"event", what}};
+    for (const auto& [k, v] : fields.items()) j[k] = v;
+    print_json(out, j);
 }
 
 // Hands a TLV stream to the parser; an empty stream is one end-of-message TLV.
@@ -46,50 +62,57 @@ int parse_stream(uint16_t type, const Bytes& tlvs, uint16_t port, const Mac& src
     static const uint8_t eom[3] = {0, 0, 0};
     const uint8_t* p = tlvs.empty() ? eom : tlvs.data();
     size_t n = tlvs.empty() ? sizeof eom : tlvs.size();
-    return luSL_Msg_parser_n(type, p, n, port, src.data());
+    const int rc = luSL_Msg_parser_n(type, p, n, port, src.data());
+    drain_library_lines();
+    return rc;
 }
 
-struct TypeCount {
-    uint64_t seen = 0, forwarded = 0, refused = 0;
-};
-
-// Progress on a terminal: percentage of the file, a few times a second.
+// Progress a few times a second: percentage of the file, or frames read from a pipe.
 class Progress {
 public:
-    Progress(bool on, const CaptureReader& r) : on_(on && isatty(STDERR_FILENO)), r_(r) {}
-    void tick(std::ostream& err)
+    Progress(bool on, const CaptureReader& r) : on_(on), r_(r) {}
+    void tick()
     {
         if (!on_ || (++calls_ & 255) != 0) return;
-        auto now = std::chrono::steady_clock::now();
+        auto now = Clock::now();
         if (now - last_ < std::chrono::milliseconds(250)) return;
         last_ = now;
-        unsigned pct = r_.size() ? static_cast<unsigned>(100.0 * static_cast<double>(r_.position()) /
-                                                         static_cast<double>(r_.size()))
-                                 : 0;
-        err << '\r' << r_.path() << ": " << pct << "% (" << r_.frames() << " frames)" << std::flush;
-        shown_ = true;
-    }
-    // Clears the progress line, before a message or at the end.
-    std::ostream& clear(std::ostream& err)
-    {
-        if (shown_) err << "\r\033[K";
-        shown_ = false;
-        return err;
+        std::string text = r_.path() + ": ";
+        if (r_.size())
+            text += std::to_string(static_cast<unsigned>(100.0 * static_cast<double>(r_.position()) /
+                                                        static_cast<double>(r_.size()))) +
+                    "% (" + std::to_string(r_.frames()) + " frames)";
+        else
+            text += std::to_string(r_.frames()) + " frames";
+        progress_line(text);
     }
 
 private:
     bool on_;
     const CaptureReader& r_;
     uint64_t calls_ = 0;
-    bool shown_ = false;
-    std::chrono::steady_clock::time_point last_{};
+    Clock::time_point last_{};
 };
+
+std::string hex16(uint16_t v)
+{
+    char s[8];
+    std::snprintf(s, sizeof s, "0x%04x", v);
+    return s;
+}
 
 std::string fragment_list(const Reassembler::Incomplete& inc)
 {
     std::string s;
     for (uint8_t f : inc.have) s += (s.empty() ? "" : ",") + std::to_string(f);
     return s;
+}
+
+// Per-frame notes go to stderr unless -q.
+std::ostream& notes(std::ostream& err)
+{
+    static std::ostream discard(nullptr);
+    return verbosity() == Verbosity::Quiet ? discard : err;
 }
 
 } // namespace
@@ -100,155 +123,263 @@ int replay(const ReplayOptions& o, std::ostream& out, std::ostream& err)
 {
     CaptureReader rd(o.capture);
     open_send_socket();
-    std::optional<Loopback> rx;
-    uint16_t port = o.port;
-    if (o.dump) {
-        rx.emplace(o.port);
-        port = rx->port();
-    } else if (port == 0) {
-        throw InputError("--port 0 (a free port) only makes sense with --dump");
-    }
 
-    const std::string& path = o.capture;
+    ReplayStats st;
+    st.source = rd.path();
+    std::optional<Loopback> rx;
+    if (!o.port || *o.port == 0) {
+        // A file never goes to a fixed port unless asked: a port of the tool's own, read back.
+        rx.emplace(0);
+        st.private_port = true;
+    } else if (o.dump) {
+        try {
+            rx.emplace(*o.port, o.take);
+        } catch (const PortInUse& e) {
+            throw InputError(std::string(e.what()) + ". --take receives there instead (the listener then gets "
+                                                     "nothing); without --port the records go to a private port");
+        }
+    }
+    st.port = rx ? rx->port() : *o.port;
+    st.watched = rx.has_value();
+
+    const std::string& path = st.source;
     Reassembler ra;
-    std::map<uint16_t, TypeCount> counts;
-    uint64_t frames_1905 = 0, other = 0, malformed = 0, filtered = 0, incomplete = 0;
     Progress progress(o.progress, rd);
-    auto diag = [&]() -> std::ostream& { return progress.clear(err); };
+    std::ostream& note = notes(err);
 
     auto report_incomplete = [&](const std::vector<Reassembler::Incomplete>& list) {
         for (const auto& inc : list) {
-            ++incomplete;
-            diag() << path << ": incomplete CMDU: " << describe(inc.type) << " id " << inc.mid << " from "
-                << mac_str(inc.src) << " (first fragment in frame " << inc.first_frame << "): fragments "
-                << fragment_list(inc) << " arrived, "
-                << (inc.last ? "the last is " + std::to_string(*inc.last) : std::string("the last never came"))
-                << '\n';
+            ++st.incomplete;
+            note << path << ": incomplete CMDU: " << describe(inc.type) << " id " << hex16(inc.mid) << " from "
+                 << mac_str(inc.src) << " (first fragment in frame " << inc.first_frame << "): fragments "
+                 << fragment_list(inc) << " arrived, "
+                 << (inc.last ? "the last is " + std::to_string(*inc.last) : std::string("the last never came")) << '\n';
+            if (o.json)
+                event(out, "incomplete",
+                      {{"type", code_str(inc.type)}, {"name", type_name(inc.type)}, {"mid", hex16(inc.mid)},
+                       {"mac", mac_str(inc.src)}, {"first_frame", inc.first_frame}, {"fragments", inc.have},
+                       {"last", inc.last ? Json(*inc.last) : Json()}});
         }
     };
 
+    // The record of a forwarded CMDU, skipping the empty datagram a failed encoder leaves.
+    auto next_record = [&]() -> std::optional<Received> {
+        for (;;) {
+            auto r = rx->receive(2000);
+            if (!r || r->copied || r->wire_len != 0) return r;
+            ++st.empty_datagrams;
+        }
+    };
+
+    const Clock::time_point start = Clock::now();
+    uint64_t paced = 0;
     auto handle = [&](const Reassembler::Cmdu& c) {
         uint16_t type = c.hdr.type;
-        TypeCount& tc = counts[type];
+        ReplayStats::Type& tc = st.types[type];
         ++tc.seen;
         if (!is_parsed(type)) return;
         if (!o.types.empty() && std::find(o.types.begin(), o.types.end(), type) == o.types.end()) {
-            ++filtered;
+            ++st.filtered;
             return;
         }
-        const std::string where = path + ": frame " + std::to_string(c.frame) + ": " + describe(type) + " from " +
-                                  mac_str(c.src);
-        if (c.oversized) {
+        const std::string where = path + ": frame " + std::to_string(c.frame) + ": " + describe(type) + " id " +
+                                  hex16(c.hdr.mid) + " from " + mac_str(c.src);
+        const Json source = {{"frame", c.frame}, {"mac", mac_str(c.src)}, {"mid", hex16(c.hdr.mid)}};
+        auto refuse = [&](const std::string& why) {
             ++tc.refused;
-            diag() << where << ": reassembled CMDU is larger than " << kMaxCmduBytes << " bytes, refused\n";
-            return;
-        }
-        if (parse_stream(type, c.tlvs, port, c.src) != 0) {
-            ++tc.refused;
-            diag() << where << ": refused by the parser\n";
-            return;
-        }
+            note << where << ": " << why << '\n';
+            if (o.json)
+                event(out, "refused", {{"type", code_str(type)}, {"name", type_name(type)}, {"source", source}, {"reason", why}});
+        };
+        if (c.oversized) return refuse("reassembled CMDU is larger than " + std::to_string(kMaxCmduBytes) + " bytes, refused");
+        if (o.rate > 0) std::this_thread::sleep_until(start + std::chrono::duration_cast<Clock::duration>(
+                                                                  std::chrono::duration<double>(paced++ / o.rate)));
+        if (parse_stream(type, c.tlvs, st.port, c.src) != 0) return refuse("refused by the parser");
         ++tc.forwarded;
         if (!rx) return;
-        if (auto r = rx->receive(2000))
-            emit(out, *r, o.json, {{"source", {{"frame", c.frame}, {"mac", mac_str(c.src)}}}});
-        else
-            diag() << where << ": forwarded, but no datagram arrived on 127.0.0.1:" << port << '\n';
+        if (auto r = next_record()) {
+            ++tc.delivered;
+            if (o.dump) emit(out, *r, o.json, {{"source", source}});
+        } else {
+            note << where << ": forwarded, but no datagram arrived on 127.0.0.1:" << st.port << '\n';
+            if (o.json) event(out, "undelivered", {{"type", code_str(type)}, {"source", source}});
+        }
     };
 
     Packet p;
     Fragment f;
-    while (rd.next(p)) {
-        progress.tick(err);
+    std::optional<double> first_ts;
+    while ((o.count == 0 || rd.frames() < o.count) && out && rd.next(p)) {
+        progress.tick();
+        const double t = p.ts_sec + p.ts_usec / 1e6;
+        if (o.realtime) {
+            if (!first_ts) first_ts = t;
+            if (t > *first_ts)
+                std::this_thread::sleep_until(start + std::chrono::duration_cast<Clock::duration>(
+                                                          std::chrono::duration<double>(t - *first_ts)));
+        }
         switch (parse_frame(rd.linktype(), p.data.data(), p.data.size(), f)) {
         case FrameKind::Other:
-            ++other;
+            ++st.other;
             continue;
         case FrameKind::Malformed:
-            ++malformed;
-            diag() << path << ": frame " << rd.frames() << ": IEEE 1905 frame too short for a CMDU header, skipped\n";
+            ++st.malformed;
+            note << path << ": frame " << rd.frames() << ": IEEE 1905 frame too short for a CMDU header, skipped\n";
+            if (o.json) event(out, "malformed", {{"frame", rd.frames()}, {"reason", "too short for a CMDU header"}});
             continue;
         case FrameKind::Cmdu:
             break;
         }
-        ++frames_1905;
-        double t = p.ts_sec + p.ts_usec / 1e6;
+        ++st.frames_1905;
         report_incomplete(ra.expire(t));
         if (auto c = ra.add(f, t, rd.frames())) handle(*c);
     }
-    progress.clear(err) << std::flush;
     report_incomplete(ra.expire(INFINITY));
-    if (!rd.problem().empty()) err << path << ": " << rd.problem() << "; replayed the " << rd.frames() << " frames before it\n";
-    if (frames_1905 == 0) err << path << ": no IEEE 1905 frames in this capture\n";
+    if (rx)
+        while (auto r = rx->receive(0)) // what a failed encoder left after the last record
+            if (!r->copied && r->wire_len == 0) ++st.empty_datagrams;
+    st.frames = rd.frames();
+    st.problem = rd.problem();
+    st.fragments = ra.stats();
+    if (!st.problem.empty()) err << path << ": " << st.problem << "; replayed the " << st.frames << " frames before it\n";
+    if (st.frames_1905 == 0 && out) note << path << ": no IEEE 1905 frames in this capture\n";
+    print_summary(out, st, o.json);
+    return st.problem.empty() ? 0 : 2;
+}
 
-    // ---- summary
-    const auto& fs = ra.stats();
-    if (o.json) {
+void print_summary(std::ostream& out, const ReplayStats& st, bool json)
+{
+    const auto& fs = st.fragments;
+    uint64_t forwarded = 0, delivered = 0;
+    for (const auto& [type, tc] : st.types) forwarded += tc.forwarded, delivered += tc.delivered;
+    if (json) {
         Json types = Json::array(), others = Json::array();
-        for (const auto& [type, tc] : counts) {
-            if (is_parsed(type))
-                types.push_back({{"type", code_str(type)}, {"name", type_name(type)}, {"seen", tc.seen},
-                                 {"forwarded", tc.forwarded}, {"refused", tc.refused}});
-            else
+        for (const auto& [type, tc] : st.types) {
+            if (is_parsed(type)) {
+                Json t = {{"type", code_str(type)}, {"name", type_name(type)}, {"seen", tc.seen},
+                          {"forwarded", tc.forwarded}, {"refused", tc.refused}};
+                if (st.watched) t["delivered"] = tc.delivered;
+                types.push_back(t);
+            } else {
                 others.push_back({{"type", code_str(type)}, {"name", type_name(type)}, {"seen", tc.seen}});
+            }
         }
-        Json s = {{"file", path},
-                  {"port", port},
-                  {"frames", rd.frames()},
-                  {"ieee1905_frames", frames_1905},
-                  {"other_frames", other},
-                  {"malformed_frames", malformed},
+        Json s = {{"file", st.source},
+                  {"port", st.port},
+                  {"private_port", st.private_port},
+                  {"frames", st.frames},
+                  {"ieee1905_frames", st.frames_1905},
+                  {"other_frames", st.other},
+                  {"malformed_frames", st.malformed},
                   {"types", types},
                   {"not_parsed", others},
-                  {"filtered", filtered},
+                  {"filtered", st.filtered},
+                  {"forwarded", forwarded},
+                  {"delivered", st.watched ? Json(delivered) : Json()},
+                  {"empty_datagrams", st.empty_datagrams},
                   {"fragments",
                    {{"fragments", fs.fragments},
                     {"reassembled", fs.reassembled},
                     {"duplicates", fs.duplicates},
-                    {"incomplete", incomplete}}}};
-        if (!rd.problem().empty()) s["problem"] = rd.problem();
+                    {"incomplete", st.incomplete}}}};
+        if (!st.problem.empty()) s["problem"] = st.problem;
         print_json(out, Json{{"summary", s}});
-        return 0;
+        return;
     }
 
-    out << "Replay of " << path << " to 127.0.0.1:" << port << '\n'
-        << "  frames: " << rd.frames() << " (" << frames_1905 << " IEEE 1905, " << other << " other skipped, "
-        << malformed << " malformed)\n";
-    out << "  type    name                                    seen  forwarded  refused\n";
+    out << "Replay of " << st.source << " to 127.0.0.1:" << st.port << (st.private_port ? " (private)" : "") << '\n'
+        << "  frames: " << st.frames << " (" << st.frames_1905 << " IEEE 1905, " << st.other << " other skipped, "
+        << st.malformed << " malformed)\n";
+    out << "  type    name                                    seen  forwarded  delivered  refused\n";
     uint64_t not_parsed = 0;
-    for (const auto& [type, tc] : counts) {
+    for (const auto& [type, tc] : st.types) {
         if (!is_parsed(type)) {
             not_parsed += tc.seen;
             continue;
         }
         out << "  " << code_str(type) << "  " << std::left << std::setw(38) << type_name(type) << std::right
-            << std::setw(6) << tc.seen << std::setw(11) << tc.forwarded << std::setw(9) << tc.refused << '\n';
+            << std::setw(6) << tc.seen << std::setw(11) << tc.forwarded << std::setw(11)
+            << (st.watched ? std::to_string(tc.delivered) : "-") << std::setw(9) << tc.refused << '\n';
     }
-    if (filtered) out << "  " << filtered << " CMDUs of parsed types left out by --type\n";
+    if (st.watched)
+        out << "  records: " << forwarded << " forwarded, " << delivered << " delivered\n";
+    else
+        out << "  records: " << forwarded << " forwarded; another process receives on 127.0.0.1:" << st.port
+            << ", so delivery was not counted (lusl dump there reports what it received and lost)\n";
+    if (st.empty_datagrams) out << "  " << st.empty_datagrams << " empty datagrams from failed compact encodings\n";
+    if (st.filtered) out << "  " << st.filtered << " CMDUs of parsed types left out by --type\n";
     if (not_parsed) {
         out << "  other IEEE 1905 types, not parsed: " << not_parsed << " CMDUs\n";
-        for (const auto& [type, tc] : counts)
+        for (const auto& [type, tc] : st.types)
             if (!is_parsed(type))
                 out << "    " << code_str(type) << "  " << std::left << std::setw(36) << type_name(type) << std::right
                     << std::setw(6) << tc.seen << '\n';
     }
     out << "  fragments: " << fs.fragments << " in " << fs.reassembled << " reassembled CMDUs, " << fs.duplicates
-        << " duplicates dropped, " << incomplete << " incomplete\n";
-    return 0;
+        << " duplicates dropped, " << st.incomplete << " incomplete\n";
+    out.flush();
 }
 
 // ------------------------------------------------------------------ dump
 
+namespace {
+
+// The end of a dump: its count on stderr, and in --json output a summary line as well.
+void dump_summary(std::ostream& out, std::ostream& err, bool json, uint16_t port, uint64_t n, uint64_t dropped,
+                  const char* dropped_why)
+{
+    if (json) print_json(out, Json{{"summary", {{"port", port}, {"received", n}, {"dropped", dropped}}}});
+    err << "lusl dump: " << n << (n == 1 ? " record" : " records") << " received";
+    if (dropped) err << ", " << dropped << " dropped (" << dropped_why << ")";
+    err << '\n';
+}
+
+int sniff(const DumpOptions& o, std::ostream& out, std::ostream& err)
+{
+    LiveCapture cap("lo", o.port);
+    Loopback relay(0); // each datagram is handed to luSL_Msg_recv_n as the listener gets it
+    if (verbosity() != Verbosity::Quiet) err << "lusl dump: watching 127.0.0.1:" << o.port << " on lo, nothing bound" << std::endl;
+    uint64_t n = 0;
+    Bytes payload;
+    while ((o.count == 0 || n < o.count) && out && !stop_requested()) {
+        if (!cap.next(payload)) {
+            if (!cap.problem().empty()) throw InputError(cap.problem());
+            continue;
+        }
+        relay.inject(payload.data(), payload.size());
+        if (auto r = relay.receive(2000)) {
+            emit(out, *r, o.json);
+            ++n;
+        }
+    }
+    dump_summary(out, err, o.json, o.port, n, cap.dropped(), "the capture fell behind");
+    return 0;
+}
+
+} // namespace
+
 int dump(const DumpOptions& o, std::ostream& out, std::ostream& err)
 {
-    Loopback rx(o.port);
-    err << "lusl dump: listening on 127.0.0.1:" << rx.port() << std::endl;
-    for (uint64_t n = 0; o.count == 0 || n < o.count;) {
-        auto r = rx.receive(-1);
+    install_stop_handlers();
+    if (o.sniff) return sniff(o, out, err);
+    std::optional<Loopback> rx;
+    try {
+        rx.emplace(o.port, o.take);
+    } catch (const PortInUse& e) {
+        throw InputError(std::string(e.what()) + ". --sniff watches the port without binding it; --take receives "
+                                                 "there instead (the listener then gets nothing)");
+    }
+    rx->grow_buffer(8 << 20); // a burst from a fast sender waits here rather than being dropped
+    if (verbosity() != Verbosity::Quiet || o.port == 0)
+        err << "lusl dump: listening on 127.0.0.1:" << rx->port() << std::endl;
+    uint64_t n = 0;
+    while ((o.count == 0 || n < o.count) && out && !stop_requested()) {
+        auto r = rx->receive(-1);
         if (!r) continue;
         emit(out, *r, o.json);
         ++n;
     }
+    dump_summary(out, err, o.json, rx->port(), n, rx->dropped(), "the receive buffer overflowed; lusl replay --rate paces a replay");
     return 0;
 }
 
@@ -261,6 +392,26 @@ uint16_t parse_type(const std::string& s)
     if (t.empty() || t.size() > 4 || t.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos)
         throw InputError("'" + s + "' is not a message type (expected hex, like 0x8002)");
     return static_cast<uint16_t>(std::stoul(t, nullptr, 16));
+}
+
+std::vector<uint16_t> parse_type_list(const std::string& s)
+{
+    std::vector<uint16_t> out;
+    std::string word;
+    std::istringstream in(s);
+    for (std::string part; std::getline(in, part, ',');) {
+        std::istringstream words(part);
+        for (std::string w; words >> w;) {
+            const uint16_t t = parse_type(w);
+            const TypeInfo* info = find_type(t);
+            if (!info) throw InputError(code_str(t) + " is not a message type the library knows");
+            if (!info->parsed)
+                throw InputError(describe(t) + " travels on the channel only; the parser never produces it");
+            if (std::find(out.begin(), out.end(), t) == out.end()) out.push_back(t);
+        }
+    }
+    if (out.empty()) throw InputError("'" + s + "' names no message type");
+    return out;
 }
 
 Bytes parse_hex(const std::string& s)
@@ -290,55 +441,187 @@ Bytes parse_hex(const std::string& s)
     return out;
 }
 
-int decode(const DecodeOptions& o, std::istream& in, std::ostream& out, std::ostream& err)
+namespace {
+
+// "0010   80 33 00 07 ...   .3..": an offset of four or more hex digits and at least two
+// blanks; the offset and where the hex bytes end are returned.
+struct DumpLine {
+    size_t offset;
+    std::string rest;
+};
+std::optional<DumpLine> dump_line(const std::string& l)
 {
-    std::string hexstr = o.hex;
-    const bool from_stdin = o.hex.empty() || o.hex == "-";
-    if (from_stdin) hexstr.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    const std::string what = from_stdin ? "standard input" : "the argument";
-    Bytes bytes;
-    try {
-        bytes = parse_hex(hexstr);
-    } catch (const InputError& e) {
-        throw InputError(what + ": " + e.what());
+    size_t i = 0;
+    while (i < l.size() && std::isxdigit(static_cast<unsigned char>(l[i]))) ++i;
+    if (i < 4 || i > 8 || i + 2 > l.size()) return std::nullopt;
+    size_t j = i;
+    while (j < l.size() && (l[j] == ' ' || l[j] == '\t')) ++j;
+    if (j - i < 2 && l[i] != '\t') return std::nullopt;
+    return DumpLine{std::stoul(l.substr(0, i), nullptr, 16), l.substr(j)};
+}
+
+// Up to 16 two-digit bytes of a dump line, blanks between them; the ASCII column is left.
+Bytes dump_bytes(const std::string& rest)
+{
+    Bytes b;
+    size_t i = 0;
+    while (b.size() < 16) {
+        while (i < rest.size() && rest[i] == ' ') ++i;
+        if (i + 2 > rest.size() || !std::isxdigit(static_cast<unsigned char>(rest[i])) ||
+            !std::isxdigit(static_cast<unsigned char>(rest[i + 1])) ||
+            (i + 2 < rest.size() && rest[i + 2] != ' ' && rest[i + 2] != '\t'))
+            break;
+        b.push_back(static_cast<uint8_t>(std::stoi(rest.substr(i, 2), nullptr, 16)));
+        i += 2;
+        if (i + 2 < rest.size() && rest[i] == ' ' && rest[i + 1] == ' ' && rest[i + 2] == ' ') break; // ASCII next
     }
-    if (bytes.empty()) throw InputError(what + ": no bytes to decode");
+    return b;
+}
+
+} // namespace
+
+std::vector<HexInput> split_hex_inputs(const std::string& text)
+{
+    std::vector<HexInput> out;
+    bool in_dump = false; // the last input is a hex dump block still growing
+    std::istringstream in(text);
+    size_t n = 0;
+    for (std::string l; std::getline(in, l);) {
+        ++n;
+        if (!l.empty() && l.back() == '\r') l.pop_back();
+        const size_t first = l.find_first_not_of(" \t");
+        if (first == std::string::npos || l[first] == '#') {
+            in_dump = false;
+            continue;
+        }
+        l = l.substr(first);
+        if (auto d = dump_line(l)) {
+            if (d->offset == 0 || (in_dump && d->offset == out.back().bytes.size())) {
+                if (d->offset == 0) out.push_back({n, {}, {}});
+                Bytes b = dump_bytes(d->rest);
+                out.back().bytes.insert(out.back().bytes.end(), b.begin(), b.end());
+                in_dump = true;
+                continue;
+            }
+            if (in_dump) {
+                out.back().error = "hex dump line at offset " + std::to_string(d->offset) + " does not follow the " +
+                                   std::to_string(out.back().bytes.size()) + " bytes before it";
+                in_dump = false;
+                continue;
+            }
+        }
+        in_dump = false;
+        HexInput h{n, {}, {}};
+        try {
+            h.bytes = parse_hex(l);
+        } catch (const InputError& e) {
+            h.error = e.what();
+        }
+        out.push_back(std::move(h));
+    }
+    return out;
+}
+
+namespace {
+
+bool is_ethernet_1905(const Bytes& b)
+{
+    if (b.size() < 14) return false;
+    const uint16_t et = static_cast<uint16_t>(b[12] << 8 | b[13]);
+    return et == kEtherType1905 || et == kEtherTypeVlan || et == kEtherTypeQinQ;
+}
+
+// Decodes one input; throws InputError with what is wrong with it.
+void decode_one(const DecodeOptions& o, const Bytes& bytes, Loopback& rx, std::ostream& out, std::ostream& err,
+                const std::string& where)
+{
+    if (bytes.empty()) throw InputError("no bytes to decode");
+    if (o.record) {
+        rx.inject(bytes.data(), bytes.size());
+        auto r = rx.receive(2000);
+        if (!r) throw InputError("the record did not come back from the channel");
+        emit(out, *r, o.json);
+        return;
+    }
+
+    Mac src = o.src.value_or(Mac{});
+    Bytes cmdu_bytes = bytes;
+    if (is_ethernet_1905(bytes)) {
+        Fragment f;
+        switch (parse_frame(1, bytes.data(), bytes.size(), f)) {
+        case FrameKind::Other:
+            throw InputError("an Ethernet frame, but not an IEEE 1905 one");
+        case FrameKind::Malformed:
+            throw InputError("an IEEE 1905 frame too short for a CMDU header");
+        case FrameKind::Cmdu:
+            break;
+        }
+        if (!o.src) src = f.src;
+        cmdu_bytes = encode_header(f.hdr);
+        cmdu_bytes.insert(cmdu_bytes.end(), f.payload.begin(), f.payload.end());
+    }
 
     // A CMDU starts with its header (message version 0); with --type a bare TLV stream is
     // taken, unless it starts with a header of that very type.
     uint16_t type;
     Bytes tlvs;
-    bool cmdu = bytes.size() >= kCmduHeaderLen && bytes[0] == 0 &&
-                (!o.type || decode_header(bytes.data()).type == *o.type);
+    const bool cmdu = cmdu_bytes.size() >= kCmduHeaderLen && cmdu_bytes[0] == 0 &&
+                      (!o.type || decode_header(cmdu_bytes.data()).type == *o.type);
     if (cmdu) {
-        CmduHeader h = decode_header(bytes.data());
+        CmduHeader h = decode_header(cmdu_bytes.data());
         type = h.type;
         if (h.fid != 0 || !h.last())
-            err << "lusl decode: fragment " << unsigned(h.fid) << (h.last() ? " (last)" : "")
-                << " of a fragmented CMDU; decoding only these bytes\n";
-        tlvs.assign(bytes.begin() + kCmduHeaderLen, bytes.end());
+            notes(err) << "lusl decode: " << where << ": fragment " << unsigned(h.fid) << (h.last() ? " (last)" : "")
+                       << " of a fragmented CMDU; decoding only these bytes\n";
+        tlvs.assign(cmdu_bytes.begin() + kCmduHeaderLen, cmdu_bytes.end());
     } else if (o.type) {
         type = *o.type;
-        tlvs = bytes;
+        tlvs = cmdu_bytes;
     } else {
-        throw InputError(what + ": not a CMDU (its first byte, the message version, is " + code_str(bytes[0]).substr(4) +
-                         " rather than 00); for a bare TLV stream give --type");
+        throw InputError("not a CMDU (its first byte, the message version, is " + code_str(cmdu_bytes[0]).substr(4) +
+                         " rather than 00); for a bare TLV stream give --type, for a record --record");
     }
-    if (!is_parsed(type)) throw InputError(what + ": " + describe(type) + " is not a message type the library parses");
+    if (!is_parsed(type)) throw InputError(describe(type) + " is not a message type the library parses");
+    if (parse_stream(type, tlvs, rx.port(), src) != 0) throw InputError(describe(type) + " refused by the parser: no record was sent");
+    auto r = rx.receive(2000);
+    if (!r) throw InputError("the record of " + describe(type) + " did not arrive");
+    emit(out, *r, o.json);
+}
+
+} // namespace
+
+int decode(const DecodeOptions& o, std::istream& in, std::ostream& out, std::ostream& err)
+{
+    std::string text = o.input, what = "the argument";
+    if (o.input.empty()) {
+        if (o.file.empty() || o.file == "-") {
+            text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+            what = "standard input";
+        } else {
+            std::ifstream f(o.file, std::ios::binary);
+            if (!f) throw InputError(o.file + ": cannot open: " + std::strerror(errno));
+            text.assign(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
+            what = o.file;
+        }
+    }
+    const std::vector<HexInput> inputs = split_hex_inputs(text);
+    if (inputs.empty()) throw InputError(what + ": no bytes to decode");
 
     Loopback rx(0);
     open_send_socket();
-    if (parse_stream(type, tlvs, rx.port(), o.src) != 0) {
-        err << "lusl decode: " << describe(type) << " refused by the parser: no record was sent\n";
-        return 1;
+    size_t ok = 0;
+    for (const HexInput& h : inputs) {
+        if (!out) break;
+        const std::string where = inputs.size() == 1 && h.line == 1 ? what : what + ", line " + std::to_string(h.line);
+        try {
+            if (!h.error.empty()) throw InputError(h.error);
+            decode_one(o, h.bytes, rx, out, err, where);
+            ++ok;
+        } catch (const InputError& e) {
+            err << "lusl decode: " << where << ": " << e.what() << '\n';
+        }
     }
-    auto r = rx.receive(2000);
-    if (!r) {
-        err << "lusl decode: the record of " << describe(type) << " did not arrive\n";
-        return 1;
-    }
-    emit(out, *r, o.json);
-    return 0;
+    return ok == inputs.size() ? 0 : ok == 0 ? 1 : 2;
 }
 
 // ------------------------------------------------------------------ gen
@@ -347,7 +630,7 @@ int generate(const std::string& path, std::ostream& err)
 {
     auto packets = gen::mesh_session();
     write_pcap(path, packets);
-    err << "lusl gen: wrote " << packets.size() << " frames to " << path << '\n';
+    notes(err) << "lusl gen: wrote " << packets.size() << " frames to " << path << '\n';
     return 0;
 }
 

@@ -27,8 +27,9 @@ namespace {
 
 struct Result { int status = -1; std::string out, err; };
 
-// The JSON lines of a run: its records, and the summary that ends them (null when there was none).
-struct Replay : Result { std::vector<json> records = {}; json summary = {}; };
+// The JSON lines of a run: its records, its events (refusals, incomplete CMDUs), and the
+// summary that ends them (null when there was none).
+struct Replay : Result { std::vector<json> records = {}, events = {}; json summary = {}; };
 
 Replay parse(const Result& r)
 {
@@ -40,7 +41,7 @@ Replay parse(const Result& r)
         if (j.contains("summary"))
             out.summary = j["summary"];
         else
-            out.records.push_back(j);
+            (j.contains("event") ? out.events : out.records).push_back(j);
     }
     return out;
 }
@@ -308,7 +309,7 @@ TEST_F(Tool, ReplayReassemblesCountsAndRefuses)
         {"reversed.pcap", pcap({f[2], f[1], f[0]}), 0, {unassoc_record(40)}, joined(0)},
         {"duplicated.pcap", pcap({f[0], f[1], f[1], f[0], f[2], f[2]}), 0, {unassoc_record(40)}, joined(3)},
         {"gap.pcap", pcap({f[0], f[2]}), 0, {}, {{"/fragments/incomplete", 1}, {"/fragments/reassembled", 0}},
-         {"incomplete CMDU: Unassociated Sta Link Metric Response (0x8010) id 16962 from 02:a1:00:00:00:01 (first "
+         {"incomplete CMDU: Unassociated Sta Link Metric Response (0x8010) id 0x4242 from 02:a1:00:00:00:01 (first "
           "fragment in frame 1): fragments 0,2 arrived, the last is 2"}},
         // the same message id from two senders, interleaved: the shorter one completes first
         {"two.pcap", pcap({f[0], g[0], f[1], g[1], f[2]}), 0, {unassoc_record(30, kOther), unassoc_record(40)},
@@ -323,7 +324,7 @@ TEST_F(Tool, ReplayReassemblesCountsAndRefuses)
         {"odd.pcap", pcap({arp, cut}), 0, {}, {{"/other_frames", 1}, {"/malformed_frames", 1}, {"/ieee1905_frames", 0}},
          {"odd.pcap: frame 2: IEEE 1905 frame too short for a CMDU header", "odd.pcap: no IEEE 1905 frames in this capture"}},
         // the sample cut inside its last frame; only two types kept, the other parsed ones counted
-        {"cut.pcap", slurp(LUSL_SAMPLE).substr(0, fs::file_size(LUSL_SAMPLE) - 30), 0, {{{"/type", "0x8033"}}, {{"/type", "0x8025"}}},
+        {"cut.pcap", slurp(LUSL_SAMPLE).substr(0, fs::file_size(LUSL_SAMPLE) - 30), 2, {{{"/type", "0x8033"}}, {{"/type", "0x8025"}}},
          {{"/frames", 76}, {"/problem", "*"}, {"/filtered", 38}},
          {"cut.pcap: truncated capture: the file ends inside frame 77"}, "--type 0x8025,0x8033"},
         {"cooked.pcap", pcap({sll}, {}, 113), 0, {from_agent}},
@@ -331,7 +332,7 @@ TEST_F(Tool, ReplayReassemblesCountsAndRefuses)
         {"radio.pcap", pcap({}, {}, 127), 1, {}, {}, {"radio.pcap: link type", "is not supported"}},
         {"notes.txt", "not a capture at all\n", 1, {}, {}, {"notes.txt: not a pcap or pcapng capture"}},
         {"absent.pcap", std::nullopt, 1, {}, {}, {"absent.pcap: cannot open"}},
-        {"empty.pcap", "", 1, {}, {}, {"empty.pcap: empty file, not a capture"}},
+        {"empty.pcap", "", 1, {}, {}, {"empty.pcap: empty, not a capture"}},
         {"type.pcap", pcap(f), 1, {}, {}, {"'0x1FFFF' is not a message type"}, "--type 0x1FFFF"},
     };
     for (const auto& c : cases) {
