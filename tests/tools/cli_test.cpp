@@ -1,0 +1,543 @@
+// SPDX-License-Identifier: BSD-2-Clause
+// The tool's conventions as a user meets them: exit statuses, pipes and standard input,
+// output that cannot be written, ports it must not take, decode's input forms, the progress
+// line, JSON events and short options.
+#include <gtest/gtest.h>
+
+#include <luSL/luSL.h>
+#include <nlohmann/json.hpp>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+#include "capture.h"
+#include "console.h"
+#include "replay.h"
+
+namespace fs = std::filesystem;
+using nlohmann::json;
+using namespace lusl::tool;
+
+namespace {
+
+struct Result {
+    int status = -1;
+    std::string out, err;
+};
+
+std::string slurp(const fs::path& p)
+{
+    std::ifstream f(p, std::ios::binary);
+    return {std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>()};
+}
+
+// Text output less the summary's title, which names the file and the private port.
+std::string without_title(std::string s)
+{
+    const size_t at = s.find("Replay of ");
+    if (at != std::string::npos) s.erase(at, s.find('\n', at) + 1 - at);
+    return s;
+}
+
+std::vector<json> json_lines(const std::string& s)
+{
+    std::vector<json> v;
+    std::istringstream in(s);
+    for (std::string l; std::getline(in, l);) v.push_back(json::parse(l));
+    return v;
+}
+
+class Cli : public ::testing::Test {
+protected:
+    Cli()
+    {
+        char tmpl[] = "/tmp/lusl-cli-XXXXXX";
+        dir_ = mkdtemp(tmpl);
+    }
+    ~Cli() override { fs::remove_all(dir_); }
+    fs::path path(const std::string& n) const { return dir_ / n; }
+
+    // Runs a bash command line in which $L is the lusl binary and $S the sample; its status
+    // is the line's (use ${PIPESTATUS[0]} to get lusl's out of a pipeline).
+    Result sh(const std::string& line, const std::string& tag = "run") const
+    {
+        std::ofstream(path(tag + ".sh")) << line << '\n';
+        const std::string cmd = "cd '" + dir_.string() + "' && L='" LUSL_BIN "' S='" LUSL_SAMPLE
+                                "' LUMAP_LOG_LEVEL=3 timeout 60 bash " + tag + ".sh >" + tag + ".out 2>" + tag + ".err";
+        const int rc = std::system(cmd.c_str());
+        return {WIFEXITED(rc) ? WEXITSTATUS(rc) : -1, slurp(path(tag + ".out")), slurp(path(tag + ".err"))};
+    }
+
+    // Waits until the background run's stderr says it is ready (at most 5 s).
+    bool ready(const std::string& tag, const std::string& what) const
+    {
+        for (int i = 0; i < 250; ++i, std::this_thread::sleep_for(std::chrono::milliseconds(20)))
+            if (slurp(path(tag + ".err")).find(what) != std::string::npos) return true;
+        return false;
+    }
+
+    fs::path dir_;
+};
+
+// A socket as the steering process opens it (SO_REUSEADDR), on a free port.
+struct Listener {
+    Listener() : fd(luSL_Socket_init(0))
+    {
+        sockaddr_in a{};
+        socklen_t n = sizeof a;
+        getsockname(fd, reinterpret_cast<sockaddr*>(&a), &n);
+        port = ntohs(a.sin_port);
+    }
+    ~Listener() { luSL_Socket_deinit(fd); }
+    // Bytes of the next datagram, or -1 when none came within 5 s.
+    ssize_t next() const
+    {
+        pollfd p{fd, POLLIN, 0};
+        if (poll(&p, 1, 5000) != 1) return -1;
+        char buf[65536];
+        return recv(fd, buf, sizeof buf, 0);
+    }
+    int fd;
+    uint16_t port = 0;
+};
+
+void send_to(uint16_t port, const Bytes& b)
+{
+    const int fd = socket(AF_INET, SOCK_DGRAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_port = htons(port);
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    EXPECT_EQ(sendto(fd, b.data(), b.size(), 0, reinterpret_cast<sockaddr*>(&a), sizeof a), static_cast<ssize_t>(b.size()));
+    close(fd);
+}
+
+// A Failed Connection record (18 bytes) and a Topology Response datagram cut to 10 bytes.
+const Bytes kFailedConn = {0x33, 0x80, 1, 0, 17, 0, 2, 0xa2, 0, 0, 0x24, 1, 2, 0x5a, 0, 0, 0, 0x55};
+const Bytes kShortTopology = {0x03, 0x00, 0, 0, 0, 0, 0, 0, 0, 0};
+
+// ------------------------------------------------------------------ exit statuses
+
+TEST_F(Cli, ExitStatusesAreTheDocumentedOnes)
+{
+    const struct {
+        std::string line;
+        int status;
+        std::string out = "", err = "";
+    } cases[] = {
+        {"$L --help", 0, "Usage: lusl [OPTIONS] SUBCOMMAND"},
+        {"$L --help | grep -c '^  [0-3]  '", 0, "4\n"}, // the footer lists every status
+        {"$L replay --help", 0, "Usage: lusl replay"},
+        {"$L dump --help | grep -c 'Exit status'", 0, "1\n"},
+        {"$L --help >/dev/full", 2},
+        // usage errors: 1, never CLI11's 104-109
+        {"$L", 1, "", "A subcommand is required"},
+        {"$L replay --bogus $S", 1, "", "--bogus"},
+        {"$L replay", 1, "", "required"},
+        {"$L dump --port 70000", 1, "", "--port"},
+        {"$L replay --rate 0 $S", 1, "", "--rate"},
+        {"$L replay --rate 5 --realtime $S", 1, "", "excludes"},
+        {"$L replay -q -v $S", 1, "", "-q and -v exclude each other"},
+        {"$L replay --take $S", 1, "", "--take needs --dump and --port"},
+        {"$L decode --src 02:a2-00:00:00:01 --type 0x8033 'c9 00 02 00 11'", 1, "", "is not a MAC address"},
+        // unusable input: 1; partly usable: 2
+        {"$L replay absent.pcap", 1, "", "absent.pcap: cannot open"},
+        {"$L replay .", 1, "", ".: is a directory"},
+        {"head -c 3000 $S | $L replay -", 2, "records: 5 forwarded, 5 delivered",
+         "standard input: truncated capture: the file ends inside frame 12"},
+        {"$L replay --type 0x1234 $S", 1, "", "0x1234 is not a message type the library knows"},
+        {"$L replay --type 0x8025,0xDEB6 $S", 1, "", "Lumeno Steering Logic CLI (0xDEB6) travels on the channel only"},
+        {"$L replay --type ' ' $S", 1, "", "names no message type"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.line);
+        Result r = sh(c.line);
+        EXPECT_EQ(r.status, c.status) << r.err;
+        EXPECT_NE(r.out.find(c.out), std::string::npos) << r.out;
+        EXPECT_NE(r.err.find(c.err), std::string::npos) << r.err;
+        EXPECT_EQ(r.out.find(LUSL_BIN), std::string::npos) << "the build path shows in the usage";
+    }
+}
+
+TEST_F(Cli, OutputThatCannotBeWrittenIsStatusTwoAClosedPipeEndsQuietly)
+{
+    const struct {
+        std::string line;
+        int status;
+        std::string err;
+    } cases[] = {
+        {"$L replay --dump $S >/dev/full", 2, "lusl: cannot write the output: No space left on device"},
+        {"$L replay --json $S >/dev/full", 2, "No space left on device"},
+        {"$L decode --type 0x8033 'c9 00 02 00 11' >/dev/full", 2, "No space left on device"},
+        {"$L gen /dev/full", 2, "/dev/full: write failed"},
+        // the reader goes away after 100 bytes: no message, status 0
+        {"$L replay -q --dump $S | head -c 100 >/dev/null; exit ${PIPESTATUS[0]}", 0, ""},
+        {"$L replay -q --dump --json $S | head -n 1 >/dev/null; exit ${PIPESTATUS[0]}", 0, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.line);
+        Result r = sh(c.line);
+        EXPECT_EQ(r.status, c.status);
+        if (c.err.empty())
+            EXPECT_EQ(r.err, "");
+        else
+            EXPECT_NE(r.err.find(c.err), std::string::npos) << r.err;
+    }
+}
+
+// ------------------------------------------------------------------ standard input
+
+TEST_F(Cli, ACaptureOnStandardInputReplaysLikeTheFile)
+{
+    auto records = [](const Result& r) {
+        std::vector<json> v = json_lines(r.out);
+        EXPECT_FALSE(v.empty());
+        if (!v.empty()) v.back()["summary"].erase("port"), v.back()["summary"].erase("file"); // private ports differ
+        return v;
+    };
+    const Result file = sh("$L replay --dump --json $S", "file");
+    const Result piped = sh("cat $S | $L replay - --dump --json", "pipe");
+    const Result fifo = sh("$L replay -r <(cat $S) --dump --json", "fifo"); // no size to look at
+    ASSERT_EQ(file.status, 0) << file.err;
+    EXPECT_EQ(piped.status, 0) << piped.err;
+    EXPECT_EQ(fifo.status, 0) << fifo.err;
+    EXPECT_EQ(records(piped), records(file));
+    EXPECT_EQ(records(fifo), records(file));
+    EXPECT_EQ(json_lines(piped.out).back()["summary"]["file"], "standard input");
+    EXPECT_EQ(without_title(sh("cat $S | $L replay - --dump").out), without_title(sh("$L replay --dump $S").out));
+}
+
+// ------------------------------------------------------------------ ports
+
+TEST_F(Cli, DumpLeavesABoundPortToItsListenerUnlessTold)
+{
+    Listener steering;
+    const std::string port = std::to_string(steering.port);
+
+    Result r = sh("$L dump --port " + port + " -c 1");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("127.0.0.1:" + port + " is already bound by another listener"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("--take"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("--sniff"), std::string::npos) << r.err;
+    send_to(steering.port, kFailedConn);
+    EXPECT_EQ(steering.next(), 18) << "the earlier listener no longer receives";
+
+    // replay --dump on the same port is refused the same way
+    r = sh("$L replay --dump --port " + port + " $S");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("is already bound"), std::string::npos) << r.err;
+
+    // with --take the tool receives there; it reports the bytes received beside the layout's
+    // length, and its count when it ends
+    Result dump;
+    std::thread t([&] { dump = sh("$L dump --take --json -c 2 --port " + port, "take"); });
+    const bool up = ready("take", "listening on 127.0.0.1:" + port);
+    if (up) send_to(steering.port, kFailedConn), send_to(steering.port, kShortTopology);
+    t.join();
+    ASSERT_TRUE(up) << slurp(path("take.err"));
+    EXPECT_EQ(dump.status, 0) << dump.err;
+    const std::vector<json> got = json_lines(dump.out);
+    ASSERT_EQ(got.size(), 3u) << dump.out;
+    EXPECT_EQ(got[0]["type"], "0x8033");
+    EXPECT_EQ(got[0]["length"], 18);
+    EXPECT_EQ(got[0]["received"], 18);
+    EXPECT_EQ(got[1]["type"], "0x0003");
+    EXPECT_EQ(got[1]["length"], 593);
+    EXPECT_EQ(got[1]["received"], 10);
+    EXPECT_EQ(got[2]["summary"]["received"], 2);
+    EXPECT_NE(dump.err.find("lusl dump: 2 records received"), std::string::npos) << dump.err;
+}
+
+TEST_F(Cli, SniffWatchesAPortWithoutTakingItsRecords)
+{
+    if (geteuid() != 0) GTEST_SKIP() << "capturing on lo needs root; run the suite as root to test dump --sniff";
+    Listener steering;
+    const std::string port = std::to_string(steering.port);
+    Result dump;
+    std::thread t([&] { dump = sh("$L dump --sniff --json -c 1 --port " + port, "sniff"); });
+    const bool up = ready("sniff", "watching 127.0.0.1:" + port);
+    if (up) send_to(steering.port, kShortTopology);
+    t.join();
+    ASSERT_TRUE(up) << slurp(path("sniff.err"));
+    EXPECT_EQ(steering.next(), 10) << "the listener lost the datagram";
+    EXPECT_EQ(dump.status, 0) << dump.err;
+    const std::vector<json> got = json_lines(dump.out);
+    ASSERT_EQ(got.size(), 2u) << dump.out;
+    EXPECT_EQ(got[0]["type"], "0x0003");
+    EXPECT_EQ(got[0]["length"], 593); // as luSL_Msg_recv_n copies it on the listener's side
+    EXPECT_EQ(got[0]["received"], 10);
+}
+
+TEST_F(Cli, ReplaySendsToAFixedPortOnlyWhenAsked)
+{
+    Listener steering;
+    const std::string port = std::to_string(steering.port);
+    // Without --port nothing reaches the listener, though everything is delivered.
+    Result r = sh("$L replay --json --type 0x8033 $S");
+    ASSERT_EQ(r.status, 0) << r.err;
+    json s = json_lines(r.out).back()["summary"];
+    EXPECT_EQ(s["private_port"], true);
+    EXPECT_NE(s["port"], steering.port);
+    EXPECT_EQ(s["forwarded"], 1);
+    EXPECT_EQ(s["delivered"], 1);
+    pollfd p{steering.fd, POLLIN, 0};
+    EXPECT_EQ(poll(&p, 1, 0), 0) << "a record went to the listener's port";
+
+    // With --port the listener gets it; delivery there is the listener's to count.
+    r = sh("$L replay --json --type 0x8033 --port " + port + " $S");
+    ASSERT_EQ(r.status, 0) << r.err;
+    s = json_lines(r.out).back()["summary"];
+    EXPECT_EQ(s["port"], steering.port);
+    EXPECT_EQ(s["forwarded"], 1);
+    EXPECT_TRUE(s["delivered"].is_null());
+    EXPECT_EQ(steering.next(), 18);
+    r = sh("$L replay --type 0x8033 --port " + port + " $S");
+    EXPECT_NE(r.out.find("so delivery was not counted"), std::string::npos) << r.out;
+    EXPECT_EQ(steering.next(), 18);
+}
+
+// ------------------------------------------------------------------ pacing, events, short options
+
+TEST_F(Cli, PacingNeverRunsAheadOfItsClock)
+{
+    // Lower bounds only, which a slow machine meets as well: five parsed CMDUs at 20 a second
+    // take at least 0.2 s, and frames 0.3 s apart in the capture at least that.
+    using namespace std::chrono;
+    auto timed = [&](const std::string& line) {
+        const auto t0 = steady_clock::now();
+        Result r = sh(line);
+        EXPECT_EQ(r.status, 0) << r.err;
+        return duration<double>(steady_clock::now() - t0).count();
+    };
+    EXPECT_GE(timed("$L replay -q --rate 20 -r $S -c 11"), 0.2);
+
+    CaptureReader rd(LUSL_SAMPLE);
+    std::vector<Packet> three(3);
+    for (Packet& p : three) ASSERT_TRUE(rd.next(p));
+    three[1].ts_sec = three[2].ts_sec = three[0].ts_sec;
+    three[1].ts_usec = three[0].ts_usec + 150000;
+    three[2].ts_usec = three[0].ts_usec + 300000;
+    write_pcap(path("three.pcap").string(), three);
+    EXPECT_GE(timed("$L replay -q --realtime three.pcap"), 0.3);
+}
+
+TEST_F(Cli, RefusalsAndIncompleteCmdusAreJsonEvents)
+{
+    // The sample less the middle fragment of its one fragmented CMDU.
+    CaptureReader rd(LUSL_SAMPLE);
+    std::vector<Packet> kept;
+    Fragment f;
+    for (Packet p; rd.next(p);)
+        if (parse_frame(rd.linktype(), p.data.data(), p.data.size(), f) != FrameKind::Cmdu || f.hdr.fid != 1)
+            kept.push_back(p);
+    write_pcap(path("gap.pcap").string(), kept);
+
+    Result r = sh("$L replay --json gap.pcap");
+    ASSERT_EQ(r.status, 0) << r.err;
+    std::vector<json> refused, incomplete;
+    json summary;
+    for (const json& j : json_lines(r.out)) {
+        if (j.value("event", "") == "refused") refused.push_back(j);
+        if (j.value("event", "") == "incomplete") incomplete.push_back(j);
+        if (j.contains("summary")) summary = j["summary"];
+    }
+    unsigned total_refused = 0;
+    for (const json& t : summary["types"]) total_refused += t["refused"].get<unsigned>();
+    EXPECT_EQ(refused.size(), total_refused);
+    ASSERT_FALSE(refused.empty());
+    EXPECT_EQ(refused[0]["reason"], "refused by the parser");
+    EXPECT_TRUE(refused[0]["source"]["mid"].get<std::string>().rfind("0x", 0) == 0) << refused[0];
+    ASSERT_EQ(incomplete.size(), 1u);
+    EXPECT_EQ(incomplete[0]["type"], "0x801C");
+    EXPECT_EQ(incomplete[0]["fragments"], json::array({0, 2}));
+    EXPECT_EQ(incomplete[0]["last"], 2);
+    EXPECT_EQ(summary["fragments"]["incomplete"], 1);
+    // the same, readable, on stderr with the id in hex
+    EXPECT_NE(r.err.find("incomplete CMDU: Channel Scan Report (0x801C) id 0x"), std::string::npos) << r.err;
+}
+
+TEST_F(Cli, ShortOptionsMeanTheSameEverywhere)
+{
+    Result r = sh("$L replay -q -r $S -c 20 --json");
+    ASSERT_EQ(r.status, 0);
+    EXPECT_EQ(json_lines(r.out).back()["summary"]["frames"], 20);
+    EXPECT_EQ(r.err, "") << "-q leaves only errors";
+
+    Result normal = sh("$L replay $S"), verbose = sh("$L replay -v $S"), quiet = sh("$L -q replay $S");
+    normal.out = without_title(normal.out);
+    quiet.out = without_title(quiet.out);
+    EXPECT_NE(normal.err.find("luSL[8/3]"), std::string::npos) << normal.err;
+    EXPECT_NE(verbose.err.find("luSL[8/7]"), std::string::npos) << "-v shows debug lines";
+    EXPECT_EQ(quiet.err, "");
+    EXPECT_EQ(quiet.out, normal.out);
+
+    std::ofstream(path("lines.txt")) << "00 00 80 33 00 07 00 80 c9 00 02 00 11 00 00 00\n";
+    r = sh("$L decode -q -r lines.txt --json");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(json_lines(r.out).at(0)["record"]["status_code"], 17);
+}
+
+// ------------------------------------------------------------------ decode
+
+TEST_F(Cli, DecodeTakesLinesFramesAndRecords)
+{
+    const std::string cmdu = "00 00 80 33 00 07 00 80 c9 00 02 00 11 00 00 00";
+    // An Unassociated STA Link Metrics Response in an Ethernet frame from 02:a1:00:00:00:01,
+    // as Wireshark copies it: as a hex stream, or as a hex dump with offsets and ASCII.
+    const Bytes frame = parse_hex("01 80 c2 00 00 13 02 a1 00 00 00 01 89 3a 00 00 80 10 00 07 00 80"
+                                  "98 00 0e 51 01 02 5a 00 00 00 11 06 00 00 00 55 6e 00 00 00");
+    std::string stream, dump, tshark;
+    for (size_t at = 0; at < frame.size(); at += 16) {
+        char off[24], b[4];
+        std::snprintf(off, sizeof off, "%04zx", at);
+        std::string hexcol, ascii;
+        for (size_t i = at; i < std::min(at + 16, frame.size()); ++i) {
+            std::snprintf(b, sizeof b, "%02x", frame[i]);
+            stream += b;
+            hexcol += std::string(b) + " ";
+            ascii += std::isprint(frame[i]) ? static_cast<char>(frame[i]) : '.';
+        }
+        hexcol.resize(48, ' ');
+        dump += std::string(off) + "   " + hexcol + "  " + ascii + "\n";
+        tshark += std::string(off) + "  " + hexcol + " " + ascii + "\n";
+    }
+    const json from_frame = {{"/type", "0x8010"}, {"/record/device_mac", "02:a1:00:00:00:01"}, {"/record/op_class", 81}};
+    const struct {
+        std::string name, input, args;
+        int status;
+        std::vector<json> want; // per record: JSON pointer -> value
+        std::string err = "";
+    } cases[] = {
+        {"lines", "# two CMDUs\n" + cmdu + "\n\n" + cmdu + "\n", "", 0,
+         {{{"/type", "0x8033"}, {"/record/status_code", 17}}, {{"/type", "0x8033"}}}},
+        {"hex stream", stream + "\n", "", 0, {from_frame}},
+        {"hex dump", dump, "", 0, {from_frame}},
+        {"tshark dump", tshark + "\n" + tshark, "", 0, {from_frame, from_frame}},
+        {"bad line among good", cmdu + "\n00 zz\n" + cmdu + "\n", "", 2, {{{"/type", "0x8033"}}, {{"/type", "0x8033"}}},
+         "standard input, line 2: 'z' at position 3 is not a hex digit"},
+        {"all bad", "00 zz\n", "", 1, {}, "standard input: 'z'"},
+        {"not 1905", "ffffffffffff02a100000001080600010800060400", "", 1, {}, "not a CMDU"},
+        {"record", "03 00 00 00 00 00 00 00 00 00", "--record", 0, {{{"/type", "0x0003"}, {"/length", 593}, {"/received", 10}}}},
+        {"unknown record", "b9 de 01", "--record", 0, {{{"/type", "0xDEB9"}, {"/hex", "b9de01"}}}},
+        {"dashed MAC", "98 00 0e 51 01 02 5a 00 00 00 11 06 00 00 00 55 6e", "--type 0x8010 --src 02-A2-00-00-00-01", 0,
+         {{{"/record/device_mac", "02:a2:00:00:00:01"}}}},
+        {"MAC over the frame's", stream, "--src 02:a2:00:00:00:01", 0, {{{"/record/device_mac", "02:a2:00:00:00:01"}}}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::ofstream(path("in.txt")) << c.input;
+        Result r = sh("$L decode --json " + c.args + " <in.txt");
+        EXPECT_EQ(r.status, c.status) << r.err;
+        const std::vector<json> got = json_lines(r.out);
+        ASSERT_EQ(got.size(), c.want.size()) << r.out;
+        for (size_t i = 0; i < got.size(); ++i)
+            for (const auto& [ptr, v] : c.want[i].items()) {
+                const json::json_pointer p(ptr);
+                EXPECT_EQ(got[i].contains(p) ? got[i].at(p) : json(), v) << ptr;
+            }
+        EXPECT_NE(r.err.find(c.err), std::string::npos) << r.err;
+    }
+}
+
+// ------------------------------------------------------------------ the console
+
+// What a terminal shows: carriage returns go back to the line start, ESC [ K erases to
+// its end; the finished lines and the one still open.
+std::pair<std::vector<std::string>, std::string> terminal(const std::string& bytes)
+{
+    std::vector<std::string> lines;
+    std::string cur;
+    size_t col = 0;
+    for (size_t i = 0; i < bytes.size(); ++i) {
+        if (bytes.compare(i, 3, "\033[K") == 0) {
+            cur.resize(col);
+            i += 2;
+        } else if (bytes[i] == '\r') {
+            col = 0;
+        } else if (bytes[i] == '\n') {
+            lines.push_back(cur);
+            cur.clear();
+            col = 0;
+        } else {
+            if (col < cur.size()) cur[col] = bytes[i];
+            else cur += bytes[i];
+            ++col;
+        }
+    }
+    return {lines, cur};
+}
+
+TEST(Console, ProgressNeverSharesALineWithRecordsNotesOrLibraryLines)
+{
+    int term[2];
+    ASSERT_EQ(pipe(term), 0); // standard output and standard error on one terminal
+    const int saved_stdout = dup(STDOUT_FILENO), records = dup(term[1]);
+    {
+        Console con(records, term[1], Verbosity::Normal, true, true);
+        con.capture_library_stdout();
+        con.progress("capture.pcap: 10% (100 frames)");
+        con.out() << "Record A, 18 bytes\n  field: 1\n"; // buffered: comes out at the next flush
+        con.progress("capture.pcap: 20% (200 frames)");
+        con.err() << "capture.pcap: frame 3: refused by the parser\n";
+        con.progress("capture.pcap: 30% (300 frames)");
+        std::puts("[LSL] a library line");
+        std::printf("[LSL] half of one, ");
+        con.drain();
+        con.progress("capture.pcap: 40% (400 frames)");
+        std::puts("the other half");
+        con.out() << "Record B\n";
+        con.progress("capture.pcap: 50% (500 frames)");
+        EXPECT_EQ(con.finish(), 0);
+    }
+    dup2(saved_stdout, STDOUT_FILENO); // closes the library pipe's write end
+    close(saved_stdout);
+    close(records);
+    close(term[1]);
+    std::string bytes;
+    char buf[4096];
+    for (ssize_t n; (n = read(term[0], buf, sizeof buf)) > 0;) bytes.append(buf, static_cast<size_t>(n));
+    close(term[0]);
+
+    const auto [lines, open] = terminal(bytes);
+    EXPECT_EQ(lines, (std::vector<std::string>{"Record A, 18 bytes", "  field: 1",
+                                               "capture.pcap: frame 3: refused by the parser", "[LSL] a library line",
+                                               "Record B", "[LSL] half of one, the other half"}));
+    EXPECT_EQ(open, "") << "finish leaves the progress line cleared";
+    EXPECT_NE(bytes.find("40% (400 frames)"), std::string::npos) << "the progress line was drawn";
+}
+
+TEST(Console, QuietDrawsNoProgressAndDropsLibraryLines)
+{
+    int term[2];
+    ASSERT_EQ(pipe(term), 0);
+    const int saved_stdout = dup(STDOUT_FILENO), records = dup(term[1]);
+    {
+        Console con(records, term[1], Verbosity::Quiet, true, true);
+        con.capture_library_stdout();
+        con.progress("capture.pcap: 10%");
+        std::puts("[LSL] a library line");
+        con.out() << "record\n";
+        EXPECT_EQ(con.finish(), 0);
+    }
+    dup2(saved_stdout, STDOUT_FILENO); // closes the library pipe's write end
+    close(saved_stdout);
+    close(records);
+    close(term[1]);
+    char buf[256];
+    const ssize_t n = read(term[0], buf, sizeof buf);
+    close(term[0]);
+    EXPECT_EQ(std::string(buf, static_cast<size_t>(std::max<ssize_t>(n, 0))), "record\n");
+}
+
+} // namespace
