@@ -9,6 +9,8 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <linux/sock_diag.h>
+
 #include <cerrno>
 #include <cstring>
 
@@ -127,6 +129,16 @@ std::optional<Received> Loopback::receive(int timeout_ms)
         r.data.resize(static_cast<size_t>(copied));
     }
     return r;
+}
+
+uint64_t Loopback::dropped() const
+{
+    // The socket's own count covers datagrams dropped after the last one received as well.
+    uint32_t mem[SK_MEMINFO_VARS] = {};
+    socklen_t n = sizeof mem;
+    if (getsockopt(fd_, SOL_SOCKET, SO_MEMINFO, mem, &n) == 0 && n > SK_MEMINFO_DROPS * sizeof(uint32_t))
+        return std::max<uint64_t>(mem[SK_MEMINFO_DROPS], dropped_);
+    return dropped_;
 }
 
 void Loopback::inject(const uint8_t* p, size_t n)

@@ -41,8 +41,8 @@ public:
     void inject(const uint8_t* p, size_t n);
     // Asks for a receive buffer of this many bytes (as far as the system allows).
     void grow_buffer(int bytes);
-    // Datagrams the system dropped because the receive buffer was full, as of the last one received.
-    uint64_t dropped() const { return dropped_; }
+    // Datagrams the system dropped because the receive buffer was full.
+    uint64_t dropped() const;
 
 private:
     int fd_ = -1;

@@ -373,9 +373,13 @@ int dump(const DumpOptions& o, std::ostream& out, std::ostream& err)
     if (verbosity() != Verbosity::Quiet || o.port == 0)
         err << "lusl dump: listening on 127.0.0.1:" << rx->port() << std::endl;
     uint64_t n = 0;
-    while ((o.count == 0 || n < o.count) && out && !stop_requested()) {
-        auto r = rx->receive(-1);
-        if (!r) continue;
+    // Once interrupted, what is already queued is still printed.
+    while ((o.count == 0 || n < o.count) && out) {
+        auto r = rx->receive(stop_requested() ? 0 : -1);
+        if (!r) {
+            if (stop_requested()) break;
+            continue;
+        }
         emit(out, *r, o.json);
         ++n;
     }
@@ -403,10 +407,13 @@ std::vector<uint16_t> parse_type_list(const std::string& s)
         std::istringstream words(part);
         for (std::string w; words >> w;) {
             const uint16_t t = parse_type(w);
-            const TypeInfo* info = find_type(t);
-            if (!info) throw InputError(code_str(t) + " is not a message type the library knows");
-            if (!info->parsed)
-                throw InputError(describe(t) + " travels on the channel only; the parser never produces it");
+            if (!is_parsed(t)) {
+                // The channel carries a few types of its own, with a length but no parser.
+                if (received_length(t, 1) != 0)
+                    throw InputError(describe(t) + " travels on the channel only; the parser never produces it");
+                throw InputError((type_name(t) == "Unknown" ? code_str(t) : describe(t)) +
+                                 " is not a message type the library parses");
+            }
             if (std::find(out.begin(), out.end(), t) == out.end()) out.push_back(t);
         }
     }

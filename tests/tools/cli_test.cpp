@@ -10,6 +10,7 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
+#include <signal.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -156,7 +157,8 @@ TEST_F(Cli, ExitStatusesAreTheDocumentedOnes)
         {"$L replay .", 1, "", ".: is a directory"},
         {"head -c 3000 $S | $L replay -", 2, "records: 5 forwarded, 5 delivered",
          "standard input: truncated capture: the file ends inside frame 12"},
-        {"$L replay --type 0x1234 $S", 1, "", "0x1234 is not a message type the library knows"},
+        {"$L replay --type 0x1234 $S", 1, "", "0x1234 is not a message type the library parses"},
+        {"$L replay --type 0x0002 $S", 1, "", "Topology Query (0x0002) is not a message type the library parses"},
         {"$L replay --type 0x8025,0xDEB6 $S", 1, "", "Lumeno Steering Logic CLI (0xDEB6) travels on the channel only"},
         {"$L replay --type ' ' $S", 1, "", "names no message type"},
     };
@@ -257,6 +259,36 @@ TEST_F(Cli, DumpLeavesABoundPortToItsListenerUnlessTold)
     EXPECT_EQ(got[1]["received"], 10);
     EXPECT_EQ(got[2]["summary"]["received"], 2);
     EXPECT_NE(dump.err.find("lusl dump: 2 records received"), std::string::npos) << dump.err;
+}
+
+TEST_F(Cli, DumpCountsWhatTheReceiveBufferDroppedAndEndsWithItsCount)
+{
+    // dump is stopped while a burst arrives, so its receive buffer overflows; once it runs
+    // again and is interrupted, it prints what was queued and counts the rest as dropped.
+    Result dump;
+    std::thread t([&] { dump = sh("echo $$ >pid; exec $L dump --port 0 --json", "burst"); });
+    const bool up = ready("burst", "listening on 127.0.0.1:");
+    const std::string err = slurp(path("burst.err"));
+    const pid_t pid = std::atoi(slurp(path("pid")).c_str());
+    const int sent = 40000;
+    if (up && pid > 0) {
+        kill(pid, SIGSTOP);
+        const uint16_t port = static_cast<uint16_t>(std::atoi(err.c_str() + err.find("127.0.0.1:") + 10));
+        for (int i = 0; i < sent; ++i) send_to(port, kFailedConn);
+        kill(pid, SIGCONT);
+        kill(pid, SIGINT);
+    }
+    t.join();
+    ASSERT_TRUE(up && pid > 0) << err;
+    EXPECT_EQ(dump.status, 0) << dump.err;
+    const std::vector<json> got = json_lines(dump.out);
+    ASSERT_FALSE(got.empty());
+    const json s = got.back()["summary"];
+    EXPECT_EQ(s["received"], got.size() - 1);
+    EXPECT_GT(s["dropped"], 0);
+    EXPECT_EQ(s["received"].get<int>() + s["dropped"].get<int>(), sent);
+    EXPECT_NE(dump.err.find(s["received"].dump() + " records received, " + s["dropped"].dump() + " dropped"), std::string::npos)
+        << dump.err;
 }
 
 TEST_F(Cli, SniffWatchesAPortWithoutTakingItsRecords)
