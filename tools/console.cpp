@@ -83,6 +83,10 @@ Console::Console(int records_fd, int err_fd, Verbosity v, bool progress_tty, boo
 Console::~Console()
 {
     finish();
+    if (real_stderr_) {
+        std::fclose(stderr);
+        stderr = real_stderr_;
+    }
     if (lib_rd_ >= 0) close(lib_rd_);
     if (g_console == this) g_console = nullptr;
 }
@@ -111,26 +115,39 @@ void Console::clear_progress()
     write_all(err_buf_->fd(), "\r\033[K", 4);
 }
 
-void Console::capture_library_stdout()
+void Console::capture_library_output()
 {
     int p[2];
     if (pipe2(p, O_NONBLOCK | O_CLOEXEC) != 0) throw std::runtime_error(std::string("pipe: ") + std::strerror(errno));
     (void)fcntl(p[1], F_SETPIPE_SZ, 1 << 20); // a smaller pipe only risks dropping library lines
     std::fflush(stdout);
-    if (dup2(p[1], STDOUT_FILENO) < 0) {
-        int e = errno;
+    std::fflush(stderr);
+    const int err_w = fcntl(p[1], F_DUPFD_CLOEXEC, 3);
+    FILE* lib_err = err_w >= 0 ? fdopen(err_w, "w") : nullptr;
+    if (!lib_err || dup2(p[1], STDOUT_FILENO) < 0) {
+        const int e = errno;
+        if (lib_err) std::fclose(lib_err);
+        else if (err_w >= 0) close(err_w);
         close(p[0]);
         close(p[1]);
-        throw std::runtime_error(std::string("dup2: ") + std::strerror(e));
+        throw std::runtime_error(std::string("cannot catch the library's output: ") + std::strerror(e));
     }
     close(p[1]);
     lib_rd_ = p[0];
+    // Line by line, so puts() and log lines keep their order. glibc's stderr is a plain
+    // variable: the log sink's fputs(stderr) lands here, while the tool's own diagnostics
+    // and the sanitizers keep writing to descriptor 2.
+    setvbuf(stdout, nullptr, _IOLBF, 0);
+    setvbuf(lib_err, nullptr, _IOLBF, 0);
+    real_stderr_ = stderr;
+    stderr = lib_err;
 }
 
 void Console::drain()
 {
     if (lib_rd_ < 0) return;
     std::fflush(stdout);
+    std::fflush(stderr);
     char buf[4096];
     for (;;) {
         ssize_t n = read(lib_rd_, buf, sizeof buf);

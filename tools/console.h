@@ -2,10 +2,12 @@
 // Where the tool writes. Records go to standard output, everything else to standard error,
 // and the progress line never shares a line with either: it is cleared before anything else
 // reaches the terminal and drawn again only after the records written so far are out.
-// The library's own puts() lines are caught on a pipe and forwarded as diagnostics.
+// The library's own lines (puts(), the log sink) are caught on a pipe and forwarded as
+// diagnostics.
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <iosfwd>
 #include <memory>
 #include <streambuf>
@@ -58,9 +60,10 @@ public:
     // Flushes records and library lines; errno of the first failed record write, or 0.
     int finish();
 
-    // Points the process's standard output at a pipe that drain() empties, so that the
-    // library's puts() lines reach standard error as whole lines. Throws on failure.
-    void capture_library_stdout();
+    // Points the process's standard output and the stderr stream (not descriptor 2) at a
+    // pipe that drain() empties, so that the library's puts() lines and the log sink's
+    // lines reach standard error as whole lines of their own. Throws on failure.
+    void capture_library_output();
 
 private:
     static void before_out(void* self);
@@ -70,6 +73,7 @@ private:
     bool progress_on_, records_tty_;
     bool shown_ = false;
     int lib_rd_ = -1;
+    FILE* real_stderr_ = nullptr;
     std::string partial_;
     std::unique_ptr<FdBuf> out_buf_, err_buf_;
     std::unique_ptr<std::ostream> out_, err_;

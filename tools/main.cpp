@@ -126,7 +126,7 @@ int main(int argc, char** argv)
         std::ostream& out = con.out();
         std::ostream& err = con.err();
         try {
-            con.capture_library_stdout();
+            con.capture_library_output();
             if (*replay_cmd) {
                 if (!type_list.empty()) ro.types = parse_type_list(type_list);
                 if (port_opt->count()) ro.port = replay_port;

@@ -517,12 +517,13 @@ TEST(Console, ProgressNeverSharesALineWithRecordsNotesOrLibraryLines)
     const int saved_stdout = dup(STDOUT_FILENO), records = dup(term[1]);
     {
         Console con(records, term[1], Verbosity::Normal, true, true);
-        con.capture_library_stdout();
+        con.capture_library_output();
         con.progress("capture.pcap: 10% (100 frames)");
         con.out() << "Record A, 18 bytes\n  field: 1\n"; // buffered: comes out at the next flush
         con.progress("capture.pcap: 20% (200 frames)");
         con.err() << "capture.pcap: frame 3: refused by the parser\n";
         con.progress("capture.pcap: 30% (300 frames)");
+        std::fputs("luSL[8/3] a log line\n", stderr); // as the log sink writes
         std::puts("[LSL] a library line");
         std::printf("[LSL] half of one, ");
         con.drain();
@@ -543,7 +544,8 @@ TEST(Console, ProgressNeverSharesALineWithRecordsNotesOrLibraryLines)
 
     const auto [lines, open] = terminal(bytes);
     EXPECT_EQ(lines, (std::vector<std::string>{"Record A, 18 bytes", "  field: 1",
-                                               "capture.pcap: frame 3: refused by the parser", "[LSL] a library line",
+                                               "capture.pcap: frame 3: refused by the parser", "luSL[8/3] a log line",
+                                               "[LSL] a library line",
                                                "Record B", "[LSL] half of one, the other half"}));
     EXPECT_EQ(open, "") << "finish leaves the progress line cleared";
     EXPECT_NE(bytes.find("40% (400 frames)"), std::string::npos) << "the progress line was drawn";
@@ -556,9 +558,10 @@ TEST(Console, QuietDrawsNoProgressAndDropsLibraryLines)
     const int saved_stdout = dup(STDOUT_FILENO), records = dup(term[1]);
     {
         Console con(records, term[1], Verbosity::Quiet, true, true);
-        con.capture_library_stdout();
+        con.capture_library_output();
         con.progress("capture.pcap: 10%");
         std::puts("[LSL] a library line");
+        std::fputs("luSL[8/3] a log line\n", stderr);
         con.out() << "record\n";
         EXPECT_EQ(con.finish(), 0);
     }
