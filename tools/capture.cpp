@@ -57,6 +57,7 @@ CaptureReader::CaptureReader(const std::string& path) : path_(path == "-" ? "sta
 {
     // Nothing is judged by the file's size: pipes, FIFOs and process substitutions have none.
     if (path == "-") {
+        if (isatty(STDIN_FILENO)) throw InputError("standard input is a terminal; pipe a capture in (tcpdump -w - | lusl replay -)");
         file_ = fdopen(dup(STDIN_FILENO), "rb");
     } else {
         file_ = std::fopen(path.c_str(), "rb");

@@ -99,8 +99,9 @@ std::optional<Received> Loopback::receive(int timeout_ms)
 
     // luSL_Msg_recv_n does not say how much arrived; a peek does, keeps the raw bytes for
     // datagrams the library refuses to copy, and carries the count of datagrams dropped.
-    Bytes raw(SOCKET_MAX_LENGTH);
-    iovec iov{raw.data(), raw.size()};
+    // Both buffers are kept: a replay receives every record it forwards.
+    if (!peek_) peek_.reset(new uint8_t[SOCKET_MAX_LENGTH]), rec_.reset(new uint8_t[SOCKET_MAX_LENGTH]);
+    iovec iov{peek_.get(), SOCKET_MAX_LENGTH};
     alignas(cmsghdr) char ctl[CMSG_SPACE(sizeof(uint32_t))];
     msghdr m{};
     m.msg_iov = &iov;
@@ -115,18 +116,17 @@ std::optional<Received> Loopback::receive(int timeout_ms)
             std::memcpy(&d, CMSG_DATA(c), sizeof d);
             dropped_ = d;
         }
-    raw.resize(std::min(static_cast<size_t>(n), raw.size()));
+    const size_t kept = std::min<size_t>(static_cast<size_t>(n), SOCKET_MAX_LENGTH);
 
     Received r;
     r.wire_len = static_cast<size_t>(n);
-    r.data.assign(SOCKET_MAX_LENGTH, 0);
-    const int copied = luSL_Msg_recv_n(r.data.data(), r.data.size(), fd_);
+    const int copied = luSL_Msg_recv_n(rec_.get(), SOCKET_MAX_LENGTH, fd_);
     drain_library_lines();
     if (copied < 0) {
         r.copied = false;
-        r.data = std::move(raw);
+        r.data.assign(peek_.get(), peek_.get() + kept);
     } else {
-        r.data.resize(static_cast<size_t>(copied));
+        r.data.assign(rec_.get(), rec_.get() + copied);
     }
     return r;
 }

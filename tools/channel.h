@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 
 #include "capture.h"
@@ -48,6 +49,7 @@ private:
     int fd_ = -1;
     uint16_t port_ = 0;
     uint64_t dropped_ = 0;
+    std::unique_ptr<uint8_t[]> peek_, rec_; // SOCKET_MAX_LENGTH bytes each, once something arrived
 };
 
 // Opens the socket the library sends from (msg_sock_fd) once per process. Throws InputError.
