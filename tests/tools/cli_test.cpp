@@ -264,7 +264,7 @@ TEST_F(Cli, DumpLeavesABoundPortToItsListenerUnlessTold)
 TEST_F(Cli, DumpCountsWhatTheReceiveBufferDroppedAndEndsWithItsCount)
 {
     // dump is stopped while a burst arrives, so its receive buffer overflows; once it runs
-    // again and is interrupted, it prints what was queued and counts the rest as dropped.
+    // again and is interrupted, it prints what was queued and counts what its socket dropped.
     Result dump;
     std::thread t([&] { dump = sh("echo $$ >pid; exec $L dump --port 0 --json", "burst"); });
     const bool up = ready("burst", "listening on 127.0.0.1:");
@@ -286,7 +286,9 @@ TEST_F(Cli, DumpCountsWhatTheReceiveBufferDroppedAndEndsWithItsCount)
     const json s = got.back()["summary"];
     EXPECT_EQ(s["received"], got.size() - 1);
     EXPECT_GT(s["dropped"], 0);
-    EXPECT_EQ(s["received"].get<int>() + s["dropped"].get<int>(), sent);
+    // Equal on a quiet machine; a loaded one may also drop on the loopback device itself,
+    // before the socket could count it.
+    EXPECT_LE(s["received"].get<int>() + s["dropped"].get<int>(), sent);
     EXPECT_NE(dump.err.find(s["received"].dump() + " records received, " + s["dropped"].dump() + " dropped"), std::string::npos)
         << dump.err;
 }
