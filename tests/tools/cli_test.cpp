@@ -80,10 +80,10 @@ protected:
         return {WIFEXITED(rc) ? WEXITSTATUS(rc) : -1, slurp(path(tag + ".out")), slurp(path(tag + ".err"))};
     }
 
-    // Waits until the background run's stderr says it is ready (at most 5 s).
+    // Waits until the background run's stderr says it is ready (at most 20 s).
     bool ready(const std::string& tag, const std::string& what) const
     {
-        for (int i = 0; i < 250; ++i, std::this_thread::sleep_for(std::chrono::milliseconds(20)))
+        for (int i = 0; i < 1000; ++i, std::this_thread::sleep_for(std::chrono::milliseconds(20)))
             if (slurp(path(tag + ".err")).find(what) != std::string::npos) return true;
         return false;
     }
