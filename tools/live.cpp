@@ -4,7 +4,10 @@
 #include <CLI/CLI.hpp>
 #include <pcap/pcap.h>
 
+#include <linux/if_packet.h>
+#include <net/if.h>
 #include <poll.h>
+#include <sys/socket.h>
 #include <sys/time.h>
 #include <unistd.h>
 
@@ -80,7 +83,7 @@ PcapHandle open_interface(const std::string& iface, bool promisc, int buffer_byt
         throw InputError(iface + ": no permission to " + what + " it: run as root, or give the binary CAP_NET_RAW (setcap cap_net_raw+ep " +
                          self_path() + ")");
     case PCAP_ERROR_PROMISC_PERM_DENIED:
-        throw InputError(iface + ": no permission for promiscuous mode (root, or CAP_NET_ADMIN beside CAP_NET_RAW); leave out --promisc");
+        throw InputError(iface + ": no permission for promiscuous mode: run as root, or leave out --promisc");
     case PCAP_ERROR_IFACE_NOT_UP:
         throw InputError(iface + ": the interface is down (ip link set " + iface + " up)");
     default:
@@ -88,6 +91,20 @@ PcapHandle open_interface(const std::string& iface, bool promisc, int buffer_byt
         err << "lusl: " << iface << ": " << (detail.empty() ? pcap_statustostr(rc) : detail) << '\n'; // a warning
     }
     return p;
+}
+
+// The IEEE 1905.1 multicast address: joined on the capture socket, so that a network card
+// that filters multicast passes it up without promiscuous mode. Left with the socket.
+void join_1905_multicast(int fd, const std::string& iface)
+{
+    packet_mreq mr{};
+    mr.mr_ifindex = static_cast<int>(if_nametoindex(iface.c_str()));
+    if (mr.mr_ifindex == 0) return; // "any", or not a real interface
+    mr.mr_type = PACKET_MR_MULTICAST;
+    mr.mr_alen = 6;
+    const uint8_t addr[6] = {0x01, 0x80, 0xc2, 0x00, 0x00, 0x13};
+    std::memcpy(mr.mr_address, addr, sizeof addr);
+    setsockopt(fd, SOL_PACKET, PACKET_ADD_MEMBERSHIP, &mr, sizeof mr); // best effort
 }
 
 double now_s()
@@ -120,6 +137,7 @@ public:
         char ebuf[PCAP_ERRBUF_SIZE] = {};
         if (pcap_setnonblock(pcap_.get(), 1, ebuf) != 0) throw InputError(iface_ + ": " + ebuf);
         fd_ = pcap_get_selectable_fd(pcap_.get());
+        if (!o.promisc) join_1905_multicast(fd_, iface_);
         if (!o.write.empty()) {
             write_path_ = o.write;
             dumper_ = pcap_dump_open(pcap_.get(), o.write.c_str());
