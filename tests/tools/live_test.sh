@@ -81,8 +81,13 @@ errors)
       "$work/err" || fail "$cmd without CAP_NET_RAW: $(cat "$work/err")"
   done
 
-  # A link type without Ethernet headers: a tun device carries bare IP packets.
   make_ns
+  # A capture file that cannot be written is an output failure, told at the end.
+  rc=0; in_ns timeout 60 "$lusl" listen -i lu0 -w /dev/full --duration 0.2 >/dev/null 2>"$work/err" || rc=$?
+  [ "$rc" -eq 2 ] || fail "listen -w /dev/full exited $rc"
+  grep -q "lusl: /dev/full: write failed" "$work/err" || fail "listen -w /dev/full: $(cat "$work/err")"
+
+  # A link type without Ethernet headers: a tun device carries bare IP packets.
   ip -n "$ns" tuntap add dev lut0 mode tun 2>"$work/tun.err" || skip "no tun device: $(cat "$work/tun.err")"
   ip -n "$ns" link set lut0 up
   for cmd in "listen -i lut0" "send -i lut0 $sample"; do
