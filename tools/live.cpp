@@ -276,10 +276,11 @@ int send_capture(const SendOptions& o, std::ostream& out, std::ostream& err)
 {
     install_stop_handlers();
     CaptureReader rd(o.capture);
+    const std::string& name = rd.path(); // "standard input" for -
     if (rd.linktype() != DLT_EN10MB)
-        throw InputError(o.capture + ": link type " + linktype_name(rd.linktype()) +
+        throw InputError(name + ": link type " + linktype_name(rd.linktype()) +
                          " has no Ethernet header to send; send takes Ethernet captures only");
-    // Only sends; the smallest receive buffer keeps what arrives meanwhile from costing memory.
+    // It only sends: a small receive buffer, and a filter that takes nothing.
     PcapHandle p = open_interface(o.iface, false, 64 * 1024, "send on", err);
     if (pcap_datalink(p.get()) != DLT_EN10MB)
         throw InputError(o.iface + ": link type " + linktype_name(pcap_datalink(p.get())) +
@@ -298,7 +299,7 @@ int send_capture(const SendOptions& o, std::ostream& out, std::ostream& err)
     Packet pk;
     Fragment f;
     while (!stop_requested() && rd.next(pk)) {
-        const std::string where = o.capture + ": frame " + std::to_string(rd.frames());
+        const std::string where = name + ": frame " + std::to_string(rd.frames());
         switch (parse_frame(rd.linktype(), pk.data.data(), pk.data.size(), f)) {
         case FrameKind::Other:
             ++other;
@@ -336,20 +337,20 @@ int send_capture(const SendOptions& o, std::ostream& out, std::ostream& err)
         ++sent_by_type[f.hdr.type];
     }
     const bool interrupted = stop_requested();
-    if (failed > 10) err << o.capture << ": " << failed - 10 << " more frames not sent\n";
-    if (!rd.problem().empty()) err << o.capture << ": " << rd.problem() << "; sent from the frames before it\n";
+    if (failed > 10) err << name << ": " << failed - 10 << " more frames not sent\n";
+    if (!rd.problem().empty()) err << name << ": " << rd.problem() << "; sent from the frames before it\n";
     if (interrupted) err << "lusl send: interrupted after frame " << rd.frames() << '\n';
 
     if (o.json) {
         Json types = Json::array();
         for (const auto& [type, n] : sent_by_type) types.push_back({{"type", code_str(type)}, {"name", type_name(type)}, {"frames", n}});
-        Json s = {{"file", o.capture}, {"interface", o.iface}, {"frames", rd.frames()}, {"sent", sent},
+        Json s = {{"file", name}, {"interface", o.iface}, {"frames", rd.frames()}, {"sent", sent},
                   {"other_frames", other}, {"malformed_frames", malformed}, {"cut_frames", cut}, {"filtered", filtered},
                   {"failed", failed}, {"interrupted", interrupted}, {"types", types}};
         if (!rd.problem().empty()) s["problem"] = rd.problem();
         print_json(out, Json{{"summary", s}});
     } else {
-        out << "Sent " << sent << " IEEE 1905 frames of " << o.capture << " on " << o.iface << '\n'
+        out << "Sent " << sent << " IEEE 1905 frames of " << name << " on " << o.iface << '\n'
             << "  frames: " << rd.frames() << " (" << other << " other, not sent; " << malformed << " malformed; " << cut
             << " cut short; " << filtered << " left out by --type; " << failed << " failed)\n";
         if (!sent_by_type.empty()) out << "  type    name                                  frames\n";

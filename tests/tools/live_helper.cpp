@@ -2,6 +2,7 @@
 // What live_test.sh cannot do well in shell: build a fragment flood, compare JSON outputs and
 // the frames of two captures.
 //   live_helper flood OUT.pcap MIDS FRAGS  fragments 0..FRAGS-1 of MIDS CMDUs, none of them last
+//   live_helper odd OUT.pcap               one whole CMDU among frames send must not send
 //   live_helper same-records A B           the JSON lines of two runs, frame numbers and times left out
 //   live_helper same-frames CAPTURE COPY   COPY holds the IEEE 1905 frames of CAPTURE, byte for byte
 //   live_helper get FILE POINTER           a value of the summary line of FILE
@@ -102,6 +103,23 @@ int flood(const std::string& out, unsigned mids, unsigned frags)
     return 0;
 }
 
+// An ARP frame, a 1905 frame too short for its header, a 1905 frame the snap length cut,
+// and one whole CMDU.
+int odd(const std::string& out)
+{
+    const Mac src{0x02, 0xa1, 0, 0, 0, 0x01}, bcast{0xff, 0xff, 0xff, 0xff, 0xff, 0xff};
+    const Bytes cmdu = gen::cat({encode_header({0, 0x8033, 1, 0, kFlagLastFragment}), gen::tlv(0xC9, {gen::be16(17)}), Bytes{0, 0, 0}});
+    Bytes shorter = gen::cat({gen::mac(bcast), gen::mac(src), gen::be16(kEtherType1905), Bytes{0, 0, 0x80}});
+    std::vector<Packet> packets(4);
+    packets[0].data = gen::ethernet_frame(bcast, src, std::nullopt, 0x0806, Bytes(28, 1));
+    packets[1].data = shorter;
+    packets[2].data = gen::ethernet_frame(bcast, src, std::nullopt, kEtherType1905, cmdu);
+    packets[2].orig_len = static_cast<uint32_t>(packets[2].data.size() + 100);
+    packets[3].data = gen::ethernet_frame(bcast, src, std::nullopt, kEtherType1905, cmdu);
+    write_pcap(out, packets);
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -109,6 +127,7 @@ int main(int argc, char** argv)
     const std::vector<std::string> a(argv + 1, argv + argc);
     try {
         if (a.size() == 4 && a[0] == "flood") return flood(a[1], std::stoul(a[2]), std::stoul(a[3]));
+        if (a.size() == 2 && a[0] == "odd") return odd(a[1]);
         if (a.size() == 3 && a[0] == "same-records") return same_records(a[1], a[2]);
         if (a.size() == 3 && a[0] == "same-frames") return same_frames(a[1], a[2]);
         if (a.size() == 3 && a[0] == "get") {

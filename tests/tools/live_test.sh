@@ -120,6 +120,16 @@ session)
   [ "$(get "$work/listen.out" /fragments/reassembled)" -ge 1 ] || fail "no fragmented CMDU in the sample"
   [ "$(get "$work/listen.out" /interface)" = lu0 ] || fail "the summary does not name the interface"
 
+  # Of frames that are not whole IEEE 1905 frames, none is sent.
+  "$helper" odd "$work/odd.pcap"
+  tx=$(in_ns cat /sys/class/net/lu1/statistics/tx_packets)
+  in_ns timeout 60 "$lusl" send -i lu1 --json "$work/odd.pcap" >"$work/send.out" 2>"$work/send.err" ||
+    fail "send of odd frames exited $?: $(cat "$work/send.err")"
+  for k in /sent /other_frames /malformed_frames /cut_frames; do
+    [ "$(get "$work/send.out" $k)" -eq 1 ] || fail "send of odd frames: $k: $(cat "$work/send.out")"
+  done
+  [ $(($(in_ns cat /sys/class/net/lu1/statistics/tx_packets) - tx)) -eq 1 ] || fail "lu1 sent more than the whole CMDU"
+
   # Two message types at a set rate; listen runs until SIGTERM and prints its summary then.
   start_listen --dump --json --port 0
   ip -n "$ns" maddr show dev lu0 | grep -q "link  *01:80:c2:00:00:13" || fail "listen did not join the 1905 multicast group"
