@@ -1,11 +1,14 @@
 // SPDX-License-Identifier: BSD-2-Clause
-// What keeps a live capture within bounds: the reassembly's time limit and byte budget, and
-// the capture filter that lets only IEEE 1905.1 frames in.
+// What keeps a live capture within bounds: the reassembly's time limit and byte budget, the
+// capture filter that lets only IEEE 1905.1 frames in, and replay's loop fed by a source that
+// goes quiet.
 #include <gtest/gtest.h>
 
+#include <nlohmann/json.hpp>
 #include <pcap/pcap.h>
 
 #include <cmath>
+#include <sstream>
 
 #include "capture.h"
 #include "gen.h"
@@ -136,6 +139,72 @@ TEST(CaptureFilter, TakesIeee1905FramesTaggedOrNotAndNothingElse)
         pcap_freecode(&prog);
         pcap_close(dead);
     }
+}
+
+// Frames as an interface hands them over: one, then a quiet while, then another.
+class QuietSource : public FrameSource {
+public:
+    QuietSource(std::vector<std::pair<double, Bytes>> frames, std::ostringstream& err) : frames_(std::move(frames)), err_(err) {}
+    bool next(Packet& out) override
+    {
+        if (i_ == frames_.size()) return false;
+        if (i_ > 0 && on_idle) {
+            on_idle(frames_[i_].first - 0.5); // nothing came for a while
+            said_while_quiet_.push_back(err_.str());
+        }
+        const auto& [t, bytes] = frames_[i_++];
+        out.ts_sec = static_cast<uint32_t>(t);
+        out.ts_usec = static_cast<uint32_t>((t - static_cast<uint32_t>(t)) * 1e6);
+        out.data = bytes;
+        out.orig_len = static_cast<uint32_t>(bytes.size());
+        return true;
+    }
+    int linktype() const override { return DLT_EN10MB; }
+    const std::string& name() const override { return name_; }
+    const std::string& problem() const override { return problem_; }
+    uint64_t frames() const override { return i_; }
+    bool live() const override { return true; }
+    uint64_t dropped() const override { return 7; }
+
+    std::vector<std::string> said_while_quiet_;
+
+private:
+    std::vector<std::pair<double, Bytes>> frames_;
+    std::ostringstream& err_;
+    size_t i_ = 0;
+    std::string name_ = "veth-test", problem_;
+};
+
+TEST(Feed, AQuietInterfaceStillGivesUpIncompleteCmdus)
+{
+    const Mac ctl{0x02, 0xc0, 0, 0, 0, 0x01};
+    const Bytes first = ethernet_frame(ctl, kAgent, std::nullopt, kEtherType1905,
+                                       cat({encode_header({0, 0x8010, 0x42, 0, 0}), Bytes(100, 0x5a)}));
+    const Bytes whole = ethernet_frame(ctl, kAgent, std::nullopt, kEtherType1905,
+                                       cat({encode_header({0, 0x8033, 1, 0, kFlagLastFragment}), tlv(0xC9, {be16(17)}), Bytes{0, 0, 0}}));
+    std::ostringstream out, err;
+    QuietSource src({{1000.0, first}, {1030.0, whole}}, err);
+    ReplayOptions o;
+    o.dump = true;
+    o.json = true;
+    ASSERT_EQ(feed(src, o, out, err), 0) << err.str();
+
+    // Reported while the interface was quiet, before the next frame came.
+    ASSERT_EQ(src.said_while_quiet_.size(), 1u);
+    EXPECT_NE(src.said_while_quiet_[0].find("veth-test: incomplete CMDU: Unassociated Sta Link Metric Response (0x8010) id 0x0042"),
+              std::string::npos)
+        << src.said_while_quiet_[0];
+    std::vector<nlohmann::json> lines;
+    std::istringstream in(out.str());
+    for (std::string l; std::getline(in, l);) lines.push_back(nlohmann::json::parse(l));
+    ASSERT_EQ(lines.size(), 3u) << out.str(); // the event, the record, the summary
+    EXPECT_EQ(lines[0]["event"], "incomplete");
+    EXPECT_EQ(lines[1]["type"], "0x8033");
+    const auto& s = lines[2]["summary"];
+    EXPECT_EQ(s["interface"], "veth-test");
+    EXPECT_FALSE(s.contains("file"));
+    EXPECT_EQ(s["dropped"], 7);
+    EXPECT_EQ(s["fragments"]["incomplete"], 1);
 }
 
 } // namespace
