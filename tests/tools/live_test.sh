@@ -26,9 +26,10 @@ make_ns() {
     ns=""
     skip "cannot create a network namespace: $(cat "$work/ns.err")"
   fi
+  in_ns true 2>"$work/ns.err" || skip "cannot run in the network namespace: $(cat "$work/ns.err")"
   # no IPv6 router solicitations on the pair, so that every frame on it is the test's
   in_ns sysctl -qw net.ipv6.conf.all.disable_ipv6=1 net.ipv6.conf.default.disable_ipv6=1 || true
-  ip -n "$ns" link add name lu0 type veth peer name lu1
+  ip -n "$ns" link add name lu0 type veth peer name lu1 2>"$work/ns.err" || skip "no veth pair: $(cat "$work/ns.err")"
   for i in lo lu0 lu1; do ip -n "$ns" link set "$i" up; done
 }
 
