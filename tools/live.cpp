@@ -72,8 +72,10 @@ PcapHandle open_interface(const std::string& iface, bool promisc, int buffer_byt
     // one by one would take a slot of the whole snap length each and fill the buffer fast.
     pcap_set_timeout(p.get(), kBlockTimeoutMs);
     pcap_set_buffer_size(p.get(), buffer_bytes);
-    const int rc = pcap_activate(p.get());
+    int rc = pcap_activate(p.get());
     const std::string detail = pcap_geterr(p.get());
+    // Without the right to open a packet socket, libpcap never gets as far as the name.
+    if (rc == PCAP_ERROR_PERM_DENIED && iface != "any" && if_nametoindex(iface.c_str()) == 0) rc = PCAP_ERROR_NO_SUCH_DEVICE;
     switch (rc) {
     case 0:
         break;

@@ -72,6 +72,9 @@ errors)
     command -v setpriv >/dev/null || skip "setpriv (util-linux) is needed to drop CAP_NET_RAW"
     drop=(setpriv --inh-caps=-net_raw --bounding-set=-net_raw --)
   fi
+  # An interface that does not exist is named as such even then.
+  rc=0; "${drop[@]}" "$lusl" listen -i lusl-none0 >/dev/null 2>"$work/err" || rc=$?
+  [ "$rc" -eq 1 ] && grep -q "lusl-none0: no such interface" "$work/err" || fail "without CAP_NET_RAW: $(cat "$work/err")"
   for cmd in "listen -i lo" "send -i lo $sample"; do
     rc=0; "${drop[@]}" "$lusl" $cmd >/dev/null 2>"$work/err" || rc=$?
     if [ "$(id -u)" -ne 0 ] && [ "$rc" -ne 1 ] && ! grep -q "no permission" "$work/err"; then
