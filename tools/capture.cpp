@@ -345,14 +345,9 @@ std::optional<Reassembler::Cmdu> Reassembler::add(const Fragment& f, double t, u
         done_.erase(d);
     }
 
-    if (!open_.count(key) && open_.size() >= kMaxOpenAssemblies) {
-        // Too many at once: the one idle longest is given up, as its timeout would.
-        auto oldest = std::min_element(open_.begin(), open_.end(),
-                                       [](const auto& x, const auto& y) { return x.second.seen < y.second.seen; });
-        given_up_.push_back(incomplete_of(oldest->first, oldest->second));
-        open_.erase(oldest);
-    }
+    if (!open_.count(key) && open_.size() >= kMaxOpen) give_up_oldest(nullptr);
     Assembly& a = open_[key];
+    stats_.peak_open = std::max(stats_.peak_open, open_.size());
     if (a.parts.empty() && !a.last) {
         a.first_frame = frame;
         a.dst = f.dst;
@@ -367,7 +362,19 @@ std::optional<Reassembler::Cmdu> Reassembler::add(const Fragment& f, double t, u
     if (f.hdr.last()) a.last = f.hdr.fid;
 
     a.bytes += f.payload.size();
-    if (a.bytes > kMaxCmduBytes) a.oversized = true;
+    if (a.bytes > kMaxCmduBytes && !a.oversized) {
+        a.oversized = true;
+        for (auto& [fid, bytes] : a.parts) Bytes().swap(bytes);
+        held_ -= a.held;
+        a.held = 0;
+    }
+    if (!a.oversized) {
+        while (held_ + f.payload.size() > kMaxHeldBytes && give_up_oldest(&key)) {
+        }
+        a.held += f.payload.size();
+        held_ += f.payload.size();
+        stats_.peak_bytes = std::max(stats_.peak_bytes, held_);
+    }
     a.parts.emplace(f.hdr.fid, a.oversized ? Bytes{} : f.payload);
 
     if (!a.last || a.parts.size() != static_cast<size_t>(*a.last) + 1) return std::nullopt;
@@ -382,7 +389,7 @@ std::optional<Reassembler::Cmdu> Reassembler::add(const Fragment& f, double t, u
     c.oversized = a.oversized;
     c.frame = frame;
     if (!c.oversized) c.tlvs = join(a.parts);
-    open_.erase(key);
+    drop(open_.find(key));
     remember_done(key, t);
     ++stats_.reassembled;
     return c;
@@ -423,6 +430,24 @@ void Reassembler::remember_done(const Key& k, double t)
     }
 }
 
+void Reassembler::drop(std::map<Key, Assembly>::iterator it)
+{
+    held_ -= it->second.held;
+    open_.erase(it);
+}
+
+bool Reassembler::give_up_oldest(const Key* keep)
+{
+    auto oldest = open_.end();
+    for (auto it = open_.begin(); it != open_.end(); ++it)
+        if ((!keep || it->first != *keep) && (oldest == open_.end() || it->second.seen < oldest->second.seen))
+            oldest = it;
+    if (oldest == open_.end()) return false;
+    given_up_.push_back(incomplete_of(oldest->first, oldest->second));
+    drop(oldest);
+    return true;
+}
+
 Reassembler::Incomplete Reassembler::incomplete_of(const Key& k, const Assembly& a) const
 {
     Incomplete inc;
@@ -442,6 +467,7 @@ std::vector<Reassembler::Incomplete> Reassembler::expire(double t)
     for (auto it = open_.begin(); it != open_.end();) {
         if (std::isinf(t) || t - it->second.seen > timeout_s_) {
             out.push_back(incomplete_of(it->first, it->second));
+            held_ -= it->second.held;
             it = open_.erase(it);
         } else {
             ++it;

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <deque>
+#include <functional>
 #include <map>
 #include <optional>
 #include <stdexcept>
@@ -53,24 +54,47 @@ struct Packet {
     Bytes data;
 };
 
+// Where frames come from: a capture file, or an interface (tools/live.h).
+class FrameSource {
+public:
+    virtual ~FrameSource() = default;
+    // Next frame, false at the end or when the rest is unreadable (see problem()).
+    virtual bool next(Packet& out) = 0;
+    virtual int linktype() const = 0;
+    // The file's path or the interface's name, for messages.
+    virtual const std::string& name() const = 0;
+    // Why reading stopped early; empty after a clean end.
+    virtual const std::string& problem() const = 0;
+    virtual uint64_t frames() const = 0;
+    // Bytes consumed so far and the file's size, for progress; both 0 when unknown (a pipe).
+    virtual uint64_t position() const { return 0; }
+    virtual uint64_t size() const { return 0; }
+    // An interface rather than a file: frames keep coming until it is stopped.
+    virtual bool live() const { return false; }
+    // Frames the kernel dropped before they could be read (interfaces only).
+    virtual uint64_t dropped() const { return 0; }
+
+    // Called by a live source while no frame arrives, every fraction of a second, with the
+    // time now on the clock of the frames' timestamps.
+    std::function<void(double now)> on_idle;
+};
+
 // Reads a pcap or pcapng file frame by frame; "-" reads standard input.
-class CaptureReader {
+class CaptureReader : public FrameSource {
 public:
     explicit CaptureReader(const std::string& path); // throws InputError
-    ~CaptureReader();
+    ~CaptureReader() override;
     CaptureReader(const CaptureReader&) = delete;
     CaptureReader& operator=(const CaptureReader&) = delete;
 
-    // Next frame, false at the end or when the rest of the file is unreadable (see problem()).
-    bool next(Packet& out);
-    int linktype() const { return linktype_; }
+    bool next(Packet& out) override;
+    int linktype() const override { return linktype_; }
     const std::string& path() const { return path_; }
-    // Why reading stopped before the end of the file; empty after a clean end.
-    const std::string& problem() const { return problem_; }
-    uint64_t frames() const { return frames_; }
-    // Bytes consumed so far and the file's size, for progress; both 0 when unknown (a pipe).
-    uint64_t position() const;
-    uint64_t size() const { return size_; }
+    const std::string& name() const override { return path_; }
+    const std::string& problem() const override { return problem_; }
+    uint64_t frames() const override { return frames_; }
+    uint64_t position() const override;
+    uint64_t size() const override { return size_; }
 
 private:
     std::string path_;
@@ -167,8 +191,15 @@ public:
         uint64_t fragments = 0;   // frames that were part of a multi-fragment CMDU
         uint64_t reassembled = 0; // multi-fragment CMDUs completed
         uint64_t duplicates = 0;  // repeated fragments dropped
-        uint64_t incomplete = 0;  // assemblies given up (expired or left at the end)
+        uint64_t incomplete = 0;  // assemblies given up (expired, pushed out or left at the end)
+        size_t peak_open = 0;     // most assemblies open at once
+        size_t peak_bytes = 0;    // most fragment bytes held at once
     };
+    // Bounds on what incomplete CMDUs may hold. When one would be passed, the assembly idle
+    // longest is given up, as its timeout would. Several complete CMDUs of the largest size
+    // fit at once; a flood of fragments that never complete stays within these.
+    static constexpr size_t kMaxOpen = 1024;
+    static constexpr size_t kMaxHeldBytes = 4 * 1024 * 1024;
 
     // Seconds of capture time after which an assembly that got no fragment is given up.
     explicit Reassembler(double timeout_s = 10.0) : timeout_s_(timeout_s) {}
@@ -179,6 +210,8 @@ public:
     // infinite t) and returns them, with any given up earlier because too many were open.
     std::vector<Incomplete> expire(double t);
     const Stats& stats() const { return stats_; }
+    size_t open() const { return open_.size(); }
+    size_t held_bytes() const { return held_; }
 
 private:
     using Key = std::pair<Mac, uint16_t>;
@@ -188,7 +221,8 @@ private:
         bool have_first = false;
         std::map<uint8_t, Bytes> parts;
         std::optional<uint8_t> last;
-        size_t bytes = 0;
+        size_t bytes = 0; // received, counted on when oversized
+        size_t held = 0;  // kept in parts
         bool oversized = false;
         double seen = 0;
         uint64_t first_frame = 0;
@@ -196,10 +230,13 @@ private:
     static Bytes join(const std::map<uint8_t, Bytes>& parts);
     Incomplete incomplete_of(const Key& k, const Assembly& a) const;
     void remember_done(const Key& k, double t);
+    // Gives up the assembly idle longest, other than keep; false when there is none.
+    bool give_up_oldest(const Key* keep);
+    void drop(std::map<Key, Assembly>::iterator it);
 
     double timeout_s_;
-    static constexpr size_t kMaxOpenAssemblies = 1024;
     std::map<Key, Assembly> open_;
+    size_t held_ = 0;
     std::vector<Incomplete> given_up_;
     // Recently completed keys and when, so that a late duplicate opens no new assembly.
     std::map<Key, double> done_;

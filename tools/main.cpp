@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: BSD-2-Clause
-// lusl: replay captured IEEE 1905.1 traffic through libluSL, watch the message channel,
+// lusl: replay captured or live IEEE 1905.1 traffic through libluSL, watch the message channel,
 // decode single CMDUs, and generate a sample session.
 #include <CLI/CLI.hpp>
 
@@ -12,6 +12,7 @@
 
 #include "capture.h"
 #include "console.h"
+#include "live.h"
 #include "replay.h"
 
 using namespace lusl::tool;
@@ -92,6 +93,8 @@ int main(int argc, char** argv)
     gen_cmd->add_option("out", gen_out, "output file")->required();
     add_verbosity(gen_cmd, quiet, verbose);
 
+    auto live = add_live_commands(app, [&](CLI::App* cmd) { add_verbosity(cmd, quiet, verbose); });
+
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
@@ -146,6 +149,8 @@ int main(int argc, char** argv)
                 rc = decode(deo, std::cin, out, err);
             } else if (*gen_cmd) {
                 rc = generate(gen_out, err);
+            } else if (auto live_rc = live(out, err)) {
+                rc = *live_rc;
             }
         } catch (const InputError& e) {
             err << "lusl: " << e.what() << '\n';

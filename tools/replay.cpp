@@ -67,29 +67,41 @@ int parse_stream(uint16_t type, const Bytes& tlvs, uint16_t port, const Mac& src
     return rc;
 }
 
-// Progress a few times a second: percentage of the file, or frames read from a pipe.
+// Progress a few times a second: percentage of the file, or frames read from a pipe; the
+// counts of a live capture every few seconds.
 class Progress {
 public:
-    Progress(bool on, const CaptureReader& r) : on_(on), r_(r) {}
+    Progress(bool on, const FrameSource& r, const ReplayStats& st) : on_(on), r_(r), st_(st) {}
     void tick()
     {
-        if (!on_ || (++calls_ & 255) != 0) return;
+        if (!on_ || (!r_.live() && (++calls_ & 255) != 0)) return;
         auto now = Clock::now();
-        if (now - last_ < std::chrono::milliseconds(250)) return;
+        if (now - last_ < std::chrono::milliseconds(r_.live() ? 2000 : 250)) return;
         last_ = now;
-        std::string text = r_.path() + ": ";
-        if (r_.size())
+        std::string text = r_.name() + ": ";
+        if (r_.live()) {
+            ReplayStats::Type all;
+            for (const auto& [type, tc] : st_.types) {
+                all.seen += tc.seen;
+                all.forwarded += tc.forwarded;
+                all.refused += tc.refused;
+            }
+            text += std::to_string(r_.frames()) + " frames, " + std::to_string(all.seen) + " CMDUs, " +
+                    std::to_string(all.forwarded) + " forwarded, " + std::to_string(all.refused) + " refused";
+        } else if (r_.size()) {
             text += std::to_string(static_cast<unsigned>(100.0 * static_cast<double>(r_.position()) /
                                                         static_cast<double>(r_.size()))) +
                     "% (" + std::to_string(r_.frames()) + " frames)";
-        else
+        } else {
             text += std::to_string(r_.frames()) + " frames";
+        }
         progress_line(text);
     }
 
 private:
     bool on_;
-    const CaptureReader& r_;
+    const FrameSource& r_;
+    const ReplayStats& st_;
     uint64_t calls_ = 0;
     Clock::time_point last_{};
 };
@@ -122,10 +134,16 @@ std::ostream& notes(std::ostream& err)
 int replay(const ReplayOptions& o, std::ostream& out, std::ostream& err)
 {
     CaptureReader rd(o.capture);
+    return feed(rd, o, out, err);
+}
+
+int feed(FrameSource& rd, const ReplayOptions& o, std::ostream& out, std::ostream& err)
+{
     open_send_socket();
 
     ReplayStats st;
-    st.source = rd.path();
+    st.source = rd.name();
+    st.live = rd.live();
     std::optional<Loopback> rx;
     if (!o.port || *o.port == 0) {
         // A file never goes to a fixed port unless asked: a port of the tool's own, read back.
@@ -144,7 +162,7 @@ int replay(const ReplayOptions& o, std::ostream& out, std::ostream& err)
 
     const std::string& path = st.source;
     Reassembler ra;
-    Progress progress(o.progress, rd);
+    Progress progress(o.progress, rd, st);
     std::ostream& note = notes(err);
 
     auto report_incomplete = [&](const std::vector<Reassembler::Incomplete>& list) {
@@ -200,12 +218,17 @@ int replay(const ReplayOptions& o, std::ostream& out, std::ostream& err)
         if (auto r = next_record()) {
             ++tc.delivered;
             if (o.dump) emit(out, *r, o.json, {{"source", source}});
+            if (o.dump && rd.live()) out.flush(); // each record as it comes, not when a buffer is full
         } else {
             note << where << ": forwarded, but no datagram arrived on 127.0.0.1:" << st.port << '\n';
             if (o.json) event(out, "undelivered", {{"type", code_str(type)}, {"source", source}});
         }
     };
 
+    rd.on_idle = [&](double now) {
+        report_incomplete(ra.expire(now));
+        progress.tick();
+    };
     Packet p;
     Fragment f;
     std::optional<double> first_ts;
@@ -234,6 +257,7 @@ int replay(const ReplayOptions& o, std::ostream& out, std::ostream& err)
         report_incomplete(ra.expire(t));
         if (auto c = ra.add(f, t, rd.frames())) handle(*c);
     }
+    rd.on_idle = nullptr;
     report_incomplete(ra.expire(INFINITY));
     if (rx)
         while (auto r = rx->receive(0)) // what a failed encoder left after the last record
@@ -241,8 +265,11 @@ int replay(const ReplayOptions& o, std::ostream& out, std::ostream& err)
     st.frames = rd.frames();
     st.problem = rd.problem();
     st.fragments = ra.stats();
-    if (!st.problem.empty()) err << path << ": " << st.problem << "; replayed the " << st.frames << " frames before it\n";
-    if (st.frames_1905 == 0 && out) note << path << ": no IEEE 1905 frames in this capture\n";
+    st.dropped = rd.dropped();
+    if (!st.problem.empty())
+        err << path << ": " << st.problem << (st.live ? "; fed the " : "; replayed the ") << st.frames << " frames before it\n";
+    if (st.frames_1905 == 0 && out)
+        note << path << (st.live ? ": no IEEE 1905 frames arrived\n" : ": no IEEE 1905 frames in this capture\n");
     print_summary(out, st, o.json);
     return st.problem.empty() ? 0 : 2;
 }
@@ -264,7 +291,7 @@ void print_summary(std::ostream& out, const ReplayStats& st, bool json)
                 others.push_back({{"type", code_str(type)}, {"name", type_name(type)}, {"seen", tc.seen}});
             }
         }
-        Json s = {{"file", st.source},
+        Json s = {{st.live ? "interface" : "file", st.source},
                   {"port", st.port},
                   {"private_port", st.private_port},
                   {"frames", st.frames},
@@ -281,15 +308,20 @@ void print_summary(std::ostream& out, const ReplayStats& st, bool json)
                    {{"fragments", fs.fragments},
                     {"reassembled", fs.reassembled},
                     {"duplicates", fs.duplicates},
-                    {"incomplete", st.incomplete}}}};
+                    {"incomplete", st.incomplete},
+                    {"peak_open", fs.peak_open},
+                    {"peak_bytes", fs.peak_bytes}}}};
+        if (st.live) s["dropped"] = st.dropped;
         if (!st.problem.empty()) s["problem"] = st.problem;
         print_json(out, Json{{"summary", s}});
         return;
     }
 
-    out << "Replay of " << st.source << " to 127.0.0.1:" << st.port << (st.private_port ? " (private)" : "") << '\n'
+    out << (st.live ? "Capture on " : "Replay of ") << st.source << " to 127.0.0.1:" << st.port
+        << (st.private_port ? " (private)" : "") << '\n'
         << "  frames: " << st.frames << " (" << st.frames_1905 << " IEEE 1905, " << st.other << " other skipped, "
         << st.malformed << " malformed)\n";
+    if (st.live) out << "  dropped by the kernel: " << st.dropped << '\n';
     out << "  type    name                                    seen  forwarded  delivered  refused\n";
     uint64_t not_parsed = 0;
     for (const auto& [type, tc] : st.types) {
@@ -316,7 +348,8 @@ void print_summary(std::ostream& out, const ReplayStats& st, bool json)
                     << std::setw(6) << tc.seen << '\n';
     }
     out << "  fragments: " << fs.fragments << " in " << fs.reassembled << " reassembled CMDUs, " << fs.duplicates
-        << " duplicates dropped, " << st.incomplete << " incomplete\n";
+        << " duplicates dropped, " << st.incomplete << " incomplete (at most " << fs.peak_open << " open, "
+        << fs.peak_bytes << " bytes held)\n";
     out.flush();
 }
 

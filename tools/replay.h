@@ -31,13 +31,18 @@ struct ReplayOptions {
     bool progress = true;         // on stderr, only when it is a terminal
 };
 int replay(const ReplayOptions& o, std::ostream& out, std::ostream& err);
+// Replay's work on any source of frames: reassembly, forwarding, printing and the summary.
+// o.capture is not used; messages name the source.
+int feed(FrameSource& src, const ReplayOptions& o, std::ostream& out, std::ostream& err);
 
 // What a replay counted, for its summary.
 struct ReplayStats {
     struct Type {
         uint64_t seen = 0, forwarded = 0, delivered = 0, refused = 0;
     };
-    std::string source;   // the file, or "standard input"
+    std::string source;   // the file, "standard input", or the interface
+    bool live = false;    // frames from an interface
+    uint64_t dropped = 0; // by the kernel, on an interface
     uint16_t port = 0;
     bool private_port = false;
     bool watched = false; // the tool received on the port, so delivery was counted
