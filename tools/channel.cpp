@@ -119,6 +119,7 @@ std::optional<Received> Loopback::receive(int timeout_ms)
 
     Received r;
     r.wire_len = static_cast<size_t>(n);
+    r.wire = raw;
     r.data.assign(SOCKET_MAX_LENGTH, 0);
     const int copied = luSL_Msg_recv_n(r.data.data(), r.data.size(), fd_);
     drain_library_lines();
