@@ -13,10 +13,10 @@ for extra in "$@"; do
     fuzz) want+=(libclang-rt-14-dev) ;;
     bench) want+=(libbenchmark-dev valgrind) ;;
     leak) want+=(valgrind) ;;
-    capture) want+=(wireshark-common) ;; # editcap, for the pcapng replay test
+    capture) want+=(wireshark-common tshark tcpdump) ;; # editcap, tshark and tcpdump for the capture tests
     tidy) want+=(clang-tidy) ;;
     all) want+=(g++-arm-linux-gnueabihf qemu-user binutils-arm-linux-gnueabihf libclang-rt-14-dev
-               libbenchmark-dev valgrind clang-tidy tshark) ;;
+               libbenchmark-dev valgrind clang-tidy tshark tcpdump) ;;
     *) echo "deps.sh: unknown set '$extra'" >&2; exit 2 ;;
   esac
 done

@@ -12,6 +12,7 @@
 
 #include "capture.h"
 #include "console.h"
+#include "layout_cmd.h"
 #include "replay.h"
 
 using namespace lusl::tool;
@@ -61,6 +62,8 @@ int main(int argc, char** argv)
                          ->check(CLI::PositiveNumber);
     replay_cmd->add_flag("--realtime", ro.realtime, "keep the capture's time between frames")->excludes(rate_opt);
     replay_cmd->add_flag("--no-progress", no_progress, "no progress line on a terminal");
+    replay_cmd->add_option("--write-channel", ro.write_channel,
+                           "write every datagram sent to a pcap file, as tcpdump -i lo would (receives like --dump)");
     add_verbosity(replay_cmd, quiet, verbose);
 
     DumpOptions dop;
@@ -91,6 +94,8 @@ int main(int argc, char** argv)
     auto* gen_cmd = app.add_subcommand("gen", "Write the synthetic mesh session as a pcap file");
     gen_cmd->add_option("out", gen_out, "output file")->required();
     add_verbosity(gen_cmd, quiet, verbose);
+
+    Runner layout_commands = add_layout_commands(app, [&](CLI::App* sub) { add_verbosity(sub, quiet, verbose); });
 
     try {
         app.parse(argc, argv);
@@ -127,7 +132,9 @@ int main(int argc, char** argv)
         std::ostream& err = con.err();
         try {
             con.capture_library_stdout();
-            if (*replay_cmd) {
+            if (auto r = layout_commands(out, err)) {
+                rc = *r;
+            } else if (*replay_cmd) {
                 if (!type_list.empty()) ro.types = parse_type_list(type_list);
                 if (port_opt->count()) ro.port = replay_port;
                 if (ro.take && !(ro.dump && ro.port)) throw InputError("--take needs --dump and --port");
