@@ -20,8 +20,10 @@ using layout::Shown;
 
 namespace {
 
-// What a field is to Wireshark: the same path with another signature needs another name.
-std::string signature(const Field& f)
+} // namespace
+
+// The same path with another signature needs another name.
+std::string wireshark_signature(const Field& f)
 {
     switch (f.kind) {
     case Kind::Block: return "block";
@@ -34,6 +36,10 @@ std::string signature(const Field& f)
     default: return std::string(layout::kind_name(f.kind)) + std::to_string(f.width);
     }
 }
+
+namespace {
+
+std::string signature(const Field& f) { return wireshark_signature(f); }
 
 struct Pf {
     std::string key;    // path|signature, as the walker looks it up
