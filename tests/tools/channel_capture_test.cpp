@@ -259,6 +259,38 @@ TEST_F(ChannelCapture, TheCommittedDissectorIsTheGeneratedOne)
     }
 }
 
+// ------------------------------------------------------------------ the tool's log sink
+
+TEST_F(ChannelCapture, LibraryLinesNameTheirMessageAndErrorsAreCountedPerType)
+{
+    const std::string replay = "replay --port 0 --dump --json " + q(LUSL_SAMPLE);
+    const std::string refused_tlv = "luSL: frame 77, Operating Channel Report (0x8008): error [8]: [TLV] TLV type=0x8F "
+                                    "length=416 runs past the end of the stream\n";
+    std::map<std::string, std::pair<uint64_t, std::string>> by_level; // level: errors counted, stderr
+    for (const char* level : {"-1", "4", "7"}) {
+        Result r = sh("env LUMAP_LOG_LEVEL=" + std::string(level) + " " + q(LUSL_BIN) + replay, std::string("log") + level);
+        ASSERT_EQ(r.status, 0) << r.err;
+        uint64_t errors = 0;
+        const json summary = lines(r.out).back()["summary"];
+        for (const json& t : summary["types"]) {
+            errors += t["library_errors"].get<uint64_t>();
+            if (t["type"] == "0x8008" || t["type"] == "0x0009") {
+                EXPECT_EQ(t["library_errors"], t["type"] == "0x8008" ? 1 : 0) << t;
+            }
+        }
+        by_level[level] = {errors, r.err};
+    }
+    // Counted whatever is shown: the sample's four broken CMDUs and two client capability lines.
+    EXPECT_EQ(by_level["-1"].first, 6u);
+    EXPECT_EQ(by_level["7"].first, 6u);
+    EXPECT_EQ(by_level["-1"].second.find("luSL:"), std::string::npos) << by_level["-1"].second;
+    EXPECT_NE(by_level["4"].second.find(refused_tlv), std::string::npos) << by_level["4"].second;
+    EXPECT_EQ(by_level["4"].second.find("debug"), std::string::npos);
+    EXPECT_NE(by_level["7"].second.find("luSL: frame 6, AP Autoconfiguration WSC (0x0009): debug [4]: [MSG] Parsing AP "
+                                        "Autoconfiguration WSC(0x0009)\n"),
+              std::string::npos);
+}
+
 // ------------------------------------------------------------------ tshark
 
 std::vector<json> as_list(const json* v)
