@@ -405,6 +405,44 @@ TEST_F(ChannelCapture, TsharkMarksOddDatagramsWithoutLuaErrors)
     }
 }
 
+TEST_F(ChannelCapture, TsharkShowsEmptyStringsAndByteStringsAsLuslDoes)
+{
+    if (!have("tshark")) GTEST_SKIP() << "tshark not installed (scripts/deps.sh capture)";
+    // A hidden network heard on a scan (no SSID, no bandwidth string), and a client
+    // capability report without a frame.
+    Bytes scan = {0x1C, 0x80, 1, 2, 0xa1, 0, 0, 0x24, 0};
+    scan.resize(scan.size() + 65, 0);
+    scan = cat(scan, {0x10, 0, 0, 0, 0x80, 1, 81, 6, 0});
+    scan.resize(scan.size() + 65, 0);
+    scan = cat(scan, {50, 160, 1, 0, 0x0a, 1, 2, 3, 4, 5, 0, 99, 0, 0, 0, 0, 0});
+    Bytes cli(LUSL_LEN_CLIENT_CAPABILITY_REPORT, 0);
+    cli[0] = 0x0A, cli[1] = 0x80, cli[14] = 0x05;
+    {
+        ChannelWriter w(path("empty.pcap").string(), 40000);
+        w.write(scan, 49990, {1700000000, 0});
+        w.write(cli, 49990, {1700000001, 0});
+        w.close();
+    }
+    Result t = sh("tshark -X lua_script:" + q(LUSL_DISSECTOR) + "-r " + q(path("empty.pcap")) + "-T json --no-duplicate-keys",
+                  "tshark");
+    ASSERT_EQ(t.status, 0) << t.err;
+    EXPECT_EQ(t.err.find("Lua"), std::string::npos) << t.err;
+    Result r = lusl("dump --read " + q(path("empty.pcap")) + "--json");
+    const std::vector<json> recs = records(r.out);
+    const json packets = json::parse(t.out);
+    ASSERT_EQ(recs.size(), 2u);
+    ASSERT_EQ(packets.size(), 2u);
+    EXPECT_EQ(recs[0]["record"]["radio"][0]["ch"][0]["nbr"][0]["ssid"], "");
+    EXPECT_EQ(recs[1]["record"]["frame"], "");
+    const auto abbrevs = wireshark_fields();
+    for (size_t i = 0; i < 2; ++i) {
+        const json& layers = packets[i]["_source"]["layers"];
+        EXPECT_FALSE(has_expert(layers)) << layers.dump();
+        const auto* m = lusl::tool::layout::find(i ? LUSL_MSG_CLIENT_CAPABILITY_REPORT : LUSL_MSG_CHANNEL_SCAN_REPORT);
+        compare(recs[i]["record"], layers["lusl"], *m->datagram, "", abbrevs);
+    }
+}
+
 // ------------------------------------------------------------------ tcpdump
 
 TEST_F(ChannelCapture, ARealLoopbackCaptureDecodesLikeTheToolsOwn)

@@ -851,7 +851,7 @@ local function leaf(tree, r, f, path, n)
     tree:add(pf, r, s)
   elseif k == "bytes" then
     if n and n < r:len() then
-      if n > 0 then tree:add(pf, r:range(0, n)) else tree:add(pf, r, ByteArray.new()) end
+      tree:add(pf, r:range(0, n))
     else
       tree:add(pf, r)
     end
@@ -947,8 +947,7 @@ local function walk_sequential(tvb, tree, blk, pos, path)
         return nil
       end
       if f.kind ~= "type" and f.kind ~= "reserved" then
-        local r
-        if size > 0 then r = tvb(pos, size) else r = tvb(pos - 1, 1):range(1, 0) end
+        local r = tvb(pos, size)
         local v = leaf(tree, r, f, fpath, (f.kind == "bytes" or (f.kind == "text" and f.shown == "count")) and n or nil)
         if v then numbers[f.name] = v end
       end
