@@ -56,14 +56,6 @@ void write_stderr(const std::string& l)
     }
 }
 
-const char* level_word(int level)
-{
-    if (level <= 3) return "error";
-    if (level == 4) return "warning";
-    if (level <= 6) return "notice";
-    return "debug";
-}
-
 } // namespace
 
 Context::Context(uint64_t frame, uint16_t type) { state().current = Current{frame, type}; }
@@ -90,13 +82,13 @@ void line(int module, int level, const char* fmt, va_list ap)
     va_end(again);
     while (!body.empty() && body.back() == '\n') body.pop_back();
 
-    std::string l = "luSL";
+    // luSL[module/level] as the platform sink writes it, then the message the line belongs to.
+    std::string l = "luSL[" + std::to_string(module) + "/" + std::to_string(level) + "] ";
     if (s.current) {
-        l += ": ";
         if (s.current->frame) l += "frame " + std::to_string(s.current->frame) + ", ";
-        l += type_name(s.current->type) + " (" + type_code(s.current->type) + ")";
+        l += type_name(s.current->type) + " (" + type_code(s.current->type) + "): ";
     }
-    l += ": " + std::string(level_word(level)) + " [" + std::to_string(module) + "]: " + body + '\n';
+    l += body + '\n';
     if (s.writer)
         s.writer(l);
     else

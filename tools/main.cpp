@@ -13,6 +13,7 @@
 #include "capture.h"
 #include "console.h"
 #include "layout_cmd.h"
+#include "log_sink.h"
 #include "replay.h"
 
 using namespace lusl::tool;
@@ -128,6 +129,8 @@ int main(int argc, char** argv)
     {
         Console con(records_fd, STDERR_FILENO, v, isatty(STDERR_FILENO) == 1, isatty(records_fd) == 1);
         set_console(&con);
+        // Library lines from the tool's sink take the console's way, behind the progress line.
+        log::set_writer([&con](const std::string& l) { con.err() << l << std::flush; });
         std::ostream& out = con.out();
         std::ostream& err = con.err();
         try {
@@ -171,6 +174,7 @@ int main(int argc, char** argv)
             err << "lusl: cannot write the output: " << std::strerror(werr) << '\n';
             failed_output = true;
         }
+        log::set_writer(nullptr);
         set_console(nullptr);
     }
     if (failed_output && (rc == 0 || rc == 2)) rc = 2;

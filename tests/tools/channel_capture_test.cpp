@@ -59,12 +59,12 @@ std::vector<json> lines(const std::string& out)
 }
 
 // The records of a run, without what only one side can know (where the CMDU came from, the
-// capture's frame number) and without the replay's closing summary.
+// capture's frame number) and without the replay's events and closing summary.
 std::vector<json> records(const std::string& out)
 {
     std::vector<json> v;
     for (json j : lines(out)) {
-        if (j.contains("summary")) continue;
+        if (j.contains("summary") || j.contains("event")) continue;
         j.erase("source");
         j.erase("frame");
         v.push_back(j);
@@ -188,7 +188,7 @@ TEST_F(ChannelCapture, EveryLinkTypeReadsAlikeAndOddDatagramsAreReported)
         {"null", pcap(0, {cat({2, 0, 0, 0}, ip)})},
         {"loop", pcap(108, {cat({0, 0, 0, 2}, ip)})},
     };
-    const json want = {{"type", "0x8033"}, {"name", "Failed Connection"}, {"length", 18},
+    const json want = {{"type", "0x8033"}, {"name", "Failed Connection"}, {"length", 18}, {"received", 18},
                        {"record", {{"reason_code", 1}, {"status_code", 17}, {"bssid", "02:a2:00:00:24:01"},
                                    {"sta_mac", "02:5a:00:00:00:55"}}},
                        {"time", 1700000000.0}, {"frame", 1}};
@@ -219,10 +219,12 @@ TEST_F(ChannelCapture, EveryLinkTypeReadsAlikeAndOddDatagramsAreReported)
     EXPECT_EQ(got[0]["length"], 0);
     EXPECT_EQ(got[1]["note"], "not copied by luSL_Msg_recv: unknown message type");
     EXPECT_EQ(got[2]["length"], 73);
+    EXPECT_EQ(got[2]["received"], 5);
     EXPECT_EQ(got[2]["record"]["bss"], json::parse(R"([{"bssid":"02:a2:00:00:00:00","allowance":0}])"));
     EXPECT_EQ(got[3]["error"], "compact form does not decode: bssid needs 6 bytes at offset 4, the datagram ends at 5");
     EXPECT_EQ(got[4]["error"], "compact form does not decode: radio_num 3 is more than the 2 a compact form may hold");
     EXPECT_EQ(got[5]["length"], 18); // cut to its record
+    EXPECT_EQ(got[5]["received"], 23);
     EXPECT_EQ(got[5]["record"], want["record"]);
     EXPECT_EQ(got[5]["time"], 1700000000.25);
 
@@ -264,7 +266,7 @@ TEST_F(ChannelCapture, TheCommittedDissectorIsTheGeneratedOne)
 TEST_F(ChannelCapture, LibraryLinesNameTheirMessageAndErrorsAreCountedPerType)
 {
     const std::string replay = "replay --port 0 --dump --json " + q(LUSL_SAMPLE);
-    const std::string refused_tlv = "luSL: frame 77, Operating Channel Report (0x8008): error [8]: [TLV] TLV type=0x8F "
+    const std::string refused_tlv = "luSL[8/3] frame 77, Operating Channel Report (0x8008): [TLV] TLV type=0x8F "
                                     "length=416 runs past the end of the stream\n";
     std::map<std::string, std::pair<uint64_t, std::string>> by_level; // level: errors counted, stderr
     for (const char* level : {"-1", "4", "7"}) {
@@ -283,10 +285,10 @@ TEST_F(ChannelCapture, LibraryLinesNameTheirMessageAndErrorsAreCountedPerType)
     // Counted whatever is shown: the sample's four broken CMDUs and two client capability lines.
     EXPECT_EQ(by_level["-1"].first, 6u);
     EXPECT_EQ(by_level["7"].first, 6u);
-    EXPECT_EQ(by_level["-1"].second.find("luSL:"), std::string::npos) << by_level["-1"].second;
+    EXPECT_EQ(by_level["-1"].second.find("luSL["), std::string::npos) << by_level["-1"].second;
     EXPECT_NE(by_level["4"].second.find(refused_tlv), std::string::npos) << by_level["4"].second;
-    EXPECT_EQ(by_level["4"].second.find("debug"), std::string::npos);
-    EXPECT_NE(by_level["7"].second.find("luSL: frame 6, AP Autoconfiguration WSC (0x0009): debug [4]: [MSG] Parsing AP "
+    EXPECT_EQ(by_level["4"].second.find("/7]"), std::string::npos);
+    EXPECT_NE(by_level["7"].second.find("luSL[4/7] frame 6, AP Autoconfiguration WSC (0x0009): [MSG] Parsing AP "
                                         "Autoconfiguration WSC(0x0009)\n"),
               std::string::npos);
 }
