@@ -259,6 +259,15 @@ int dump_capture(const ReadOptions& o, std::ostream& out, std::ostream& err)
         ++shown;
     }
     if (!rd.problem().empty()) err << o.path << ": " << rd.problem() << '\n';
+    if (o.json)
+        print_json(out, Json{{"summary",
+                              {{"file", o.path},
+                               {"port", o.port ? Json(*o.port) : Json()},
+                               {"frames", rd.frames()},
+                               {"records", shown},
+                               {"to_other_ports", elsewhere},
+                               {"other_frames", rd.other()},
+                               {"ip_fragments", rd.fragments()}}}});
     if (shown == 0) {
         err << o.path << ": no UDP datagrams";
         if (o.port) err << " to port " << *o.port;
