@@ -13,10 +13,10 @@ for extra in "$@"; do
     fuzz) want+=(libclang-rt-14-dev) ;;
     bench) want+=(libbenchmark-dev valgrind) ;;
     leak) want+=(valgrind) ;;
-    capture) want+=(wireshark-common iproute2) ;; # editcap for the pcapng replay test, ip for the live tests
+    capture) want+=(wireshark-common tshark tcpdump iproute2) ;; # editcap, tshark and tcpdump for the capture tests, ip for the live tests
     tidy) want+=(clang-tidy) ;;
     all) want+=(g++-arm-linux-gnueabihf qemu-user binutils-arm-linux-gnueabihf libclang-rt-14-dev
-               libbenchmark-dev valgrind clang-tidy tshark iproute2) ;;
+               libbenchmark-dev valgrind clang-tidy tshark tcpdump iproute2) ;;
     *) echo "deps.sh: unknown set '$extra'" >&2; exit 2 ;;
   esac
 done

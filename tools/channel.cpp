@@ -120,6 +120,7 @@ std::optional<Received> Loopback::receive(int timeout_ms)
 
     Received r;
     r.wire_len = static_cast<size_t>(n);
+    r.wire.assign(peek_.get(), peek_.get() + kept);
     const int copied = luSL_Msg_recv_n(rec_.get(), SOCKET_MAX_LENGTH, fd_);
     drain_library_lines();
     if (copied < 0) {

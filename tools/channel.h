@@ -15,6 +15,7 @@ struct Received {
     Bytes data;          // as luSL_Msg_recv_n copied it: the record, or the raw datagram when it copied nothing
     size_t wire_len = 0; // bytes of the datagram
     bool copied = true;  // false when luSL_Msg_recv_n refused the datagram (unknown type, empty)
+    Bytes wire;          // the datagram as it arrived
 };
 
 // The port is held by another socket.

@@ -12,7 +12,9 @@
 
 #include "capture.h"
 #include "console.h"
+#include "layout_cmd.h"
 #include "live.h"
+#include "log_sink.h"
 #include "replay.h"
 
 using namespace lusl::tool;
@@ -62,6 +64,8 @@ int main(int argc, char** argv)
                          ->check(CLI::PositiveNumber);
     replay_cmd->add_flag("--realtime", ro.realtime, "keep the capture's time between frames")->excludes(rate_opt);
     replay_cmd->add_flag("--no-progress", no_progress, "no progress line on a terminal");
+    replay_cmd->add_option("--write-channel", ro.write_channel,
+                           "write every datagram sent to a pcap file, as tcpdump -i lo would (receives like --dump)");
     add_verbosity(replay_cmd, quiet, verbose);
 
     DumpOptions dop;
@@ -94,6 +98,7 @@ int main(int argc, char** argv)
     add_verbosity(gen_cmd, quiet, verbose);
 
     auto live = add_live_commands(app, [&](CLI::App* cmd) { add_verbosity(cmd, quiet, verbose); });
+    Runner layout_commands = add_layout_commands(app, [&](CLI::App* sub) { add_verbosity(sub, quiet, verbose); });
 
     try {
         app.parse(argc, argv);
@@ -126,11 +131,15 @@ int main(int argc, char** argv)
     {
         Console con(records_fd, STDERR_FILENO, v, isatty(STDERR_FILENO) == 1, isatty(records_fd) == 1);
         set_console(&con);
+        // Library lines from the tool's sink take the console's way, behind the progress line.
+        log::set_writer([&con](const std::string& l) { con.err() << l << std::flush; });
         std::ostream& out = con.out();
         std::ostream& err = con.err();
         try {
             con.capture_library_output();
-            if (*replay_cmd) {
+            if (auto r = layout_commands(out, err)) {
+                rc = *r;
+            } else if (*replay_cmd) {
                 if (!type_list.empty()) ro.types = parse_type_list(type_list);
                 if (port_opt->count()) ro.port = replay_port;
                 if (ro.take && !(ro.dump && ro.port)) throw InputError("--take needs --dump and --port");
@@ -169,6 +178,7 @@ int main(int argc, char** argv)
             err << "lusl: cannot write the output: " << std::strerror(werr) << '\n';
             failed_output = true;
         }
+        log::set_writer(nullptr);
         set_console(nullptr);
     }
     if (failed_output && (rc == 0 || rc == 2)) rc = 2;

@@ -15,9 +15,11 @@
 #include <thread>
 #include <unistd.h>
 
+#include "chancap.h"
 #include "channel.h"
 #include "console.h"
 #include "gen.h"
+#include "log_sink.h"
 #include "printers.h"
 
 namespace lusl::tool {
@@ -31,6 +33,13 @@ std::string code_str(uint16_t code)
     char s[8];
     std::snprintf(s, sizeof s, "0x%04X", code);
     return s;
+}
+
+// Error lines the library logged while parsing and sending messages of this type.
+uint64_t library_errors(uint16_t type)
+{
+    auto it = log::error_counts().find(type);
+    return it == log::error_counts().end() ? 0 : it->second;
 }
 
 std::string describe(uint16_t type) { return type_name(type) + " (" + code_str(type) + ")"; }
@@ -149,7 +158,7 @@ int feed(FrameSource& rd, const ReplayOptions& o, std::ostream& out, std::ostrea
         // A file never goes to a fixed port unless asked: a port of the tool's own, read back.
         rx.emplace(0);
         st.private_port = true;
-    } else if (o.dump) {
+    } else if (o.dump || !o.write_channel.empty()) {
         try {
             rx.emplace(*o.port, o.take);
         } catch (const PortInUse& e) {
@@ -159,6 +168,11 @@ int feed(FrameSource& rd, const ReplayOptions& o, std::ostream& out, std::ostrea
     }
     st.port = rx ? rx->port() : *o.port;
     st.watched = rx.has_value();
+
+    // The channel capture: every datagram the library sent, stamped with its CMDU's time.
+    std::optional<ChannelWriter> tap;
+    if (!o.write_channel.empty()) tap.emplace(o.write_channel, local_port(msg_sock_fd));
+    Stamp cmdu_time;
 
     const std::string& path = st.source;
     Reassembler ra;
@@ -184,8 +198,16 @@ int feed(FrameSource& rd, const ReplayOptions& o, std::ostream& out, std::ostrea
     auto next_record = [&]() -> std::optional<Received> {
         for (;;) {
             auto r = rx->receive(2000);
+            if (r && tap) tap->write(r->wire, st.port, cmdu_time);
             if (!r || r->copied || r->wire_len != 0) return r;
             ++st.empty_datagrams;
+        }
+    };
+    // What a refused CMDU left on the channel: the empty datagram of a failed compact encoding.
+    auto take_leftovers = [&] {
+        while (auto r = rx ? rx->receive(0) : std::nullopt) {
+            if (tap) tap->write(r->wire, st.port, cmdu_time);
+            if (!r->copied && r->wire_len == 0) ++st.empty_datagrams;
         }
     };
 
@@ -212,12 +234,16 @@ int feed(FrameSource& rd, const ReplayOptions& o, std::ostream& out, std::ostrea
         if (c.oversized) return refuse("reassembled CMDU is larger than " + std::to_string(kMaxCmduBytes) + " bytes, refused");
         if (o.rate > 0) std::this_thread::sleep_until(start + std::chrono::duration_cast<Clock::duration>(
                                                                   std::chrono::duration<double>(paced++ / o.rate)));
-        if (parse_stream(type, c.tlvs, st.port, c.src) != 0) return refuse("refused by the parser");
+        log::Context in_message(c.frame, type);
+        if (parse_stream(type, c.tlvs, st.port, c.src) != 0) {
+            take_leftovers();
+            return refuse("refused by the parser");
+        }
         ++tc.forwarded;
         if (!rx) return;
         if (auto r = next_record()) {
             ++tc.delivered;
-            if (o.dump) emit(out, *r, o.json, {{"source", source}});
+            if (o.dump) emit(out, *r, o.json, {{"source", source}, {"time", cmdu_time.seconds()}});
             if (o.dump && rd.live()) out.flush(); // each record as it comes, not when a buffer is full
         } else {
             note << where << ": forwarded, but no datagram arrived on 127.0.0.1:" << st.port << '\n';
@@ -254,14 +280,17 @@ int feed(FrameSource& rd, const ReplayOptions& o, std::ostream& out, std::ostrea
             break;
         }
         ++st.frames_1905;
+        cmdu_time = {p.ts_sec, p.ts_usec};
         report_incomplete(ra.expire(t));
         if (auto c = ra.add(f, t, rd.frames())) handle(*c);
     }
     rd.on_idle = nullptr;
     report_incomplete(ra.expire(INFINITY));
-    if (rx)
-        while (auto r = rx->receive(0)) // what a failed encoder left after the last record
-            if (!r->copied && r->wire_len == 0) ++st.empty_datagrams;
+    if (rx) take_leftovers(); // what a failed encoder left after the last record
+    if (tap) {
+        tap->close();
+        note << o.write_channel << ": " << tap->written() << " datagrams to 127.0.0.1:" << st.port << '\n';
+    }
     st.frames = rd.frames();
     st.problem = rd.problem();
     st.fragments = ra.stats();
@@ -284,7 +313,8 @@ void print_summary(std::ostream& out, const ReplayStats& st, bool json)
         for (const auto& [type, tc] : st.types) {
             if (is_parsed(type)) {
                 Json t = {{"type", code_str(type)}, {"name", type_name(type)}, {"seen", tc.seen},
-                          {"forwarded", tc.forwarded}, {"refused", tc.refused}};
+                          {"forwarded", tc.forwarded}, {"refused", tc.refused},
+                          {"library_errors", library_errors(type)}};
                 if (st.watched) t["delivered"] = tc.delivered;
                 types.push_back(t);
             } else {
@@ -322,7 +352,7 @@ void print_summary(std::ostream& out, const ReplayStats& st, bool json)
         << "  frames: " << st.frames << " (" << st.frames_1905 << " IEEE 1905, " << st.other << " other skipped, "
         << st.malformed << " malformed)\n";
     if (st.live) out << "  dropped by the kernel: " << st.dropped << '\n';
-    out << "  type    name                                    seen  forwarded  delivered  refused\n";
+    out << "  type    name                                    seen  forwarded  delivered  refused  lib errors\n";
     uint64_t not_parsed = 0;
     for (const auto& [type, tc] : st.types) {
         if (!is_parsed(type)) {
@@ -331,7 +361,8 @@ void print_summary(std::ostream& out, const ReplayStats& st, bool json)
         }
         out << "  " << code_str(type) << "  " << std::left << std::setw(38) << type_name(type) << std::right
             << std::setw(6) << tc.seen << std::setw(11) << tc.forwarded << std::setw(11)
-            << (st.watched ? std::to_string(tc.delivered) : "-") << std::setw(9) << tc.refused << '\n';
+            << (st.watched ? std::to_string(tc.delivered) : "-") << std::setw(9) << tc.refused << std::setw(12)
+            << library_errors(type) << '\n';
     }
     if (st.watched)
         out << "  records: " << forwarded << " forwarded, " << delivered << " delivered\n";
@@ -381,7 +412,7 @@ int sniff(const DumpOptions& o, std::ostream& out, std::ostream& err)
         }
         relay.inject(payload.data(), payload.size());
         if (auto r = relay.receive(2000)) {
-            emit(out, *r, o.json);
+            emit(out, *r, o.json, {{"time", now_stamp().seconds()}});
             ++n;
         }
     }
@@ -413,7 +444,7 @@ int dump(const DumpOptions& o, std::ostream& out, std::ostream& err)
             if (stop_requested()) break;
             continue;
         }
-        emit(out, *r, o.json);
+        emit(out, *r, o.json, {{"time", now_stamp().seconds()}});
         ++n;
     }
     dump_summary(out, err, o.json, rx->port(), n, rx->dropped(), "the receive buffer overflowed; lusl replay --rate paces a replay");
@@ -622,6 +653,7 @@ void decode_one(const DecodeOptions& o, const Bytes& bytes, Loopback& rx, std::o
                          " rather than 00); for a bare TLV stream give --type, for a record --record");
     }
     if (!is_parsed(type)) throw InputError(describe(type) + " is not a message type the library parses");
+    log::Context in_message(0, type);
     if (parse_stream(type, tlvs, rx.port(), src) != 0) throw InputError(describe(type) + " refused by the parser: no record was sent");
     auto r = rx.receive(2000);
     if (!r) throw InputError("the record of " + describe(type) + " did not arrive");

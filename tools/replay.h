@@ -29,6 +29,7 @@ struct ReplayOptions {
     double rate = 0;              // CMDUs a second handed to the parser (0: no pacing)
     bool realtime = false;        // keep the capture's gaps between frames
     bool progress = true;         // on stderr, only when it is a terminal
+    std::string write_channel;    // pcap file of every datagram the library sent; receives like dump
 };
 int replay(const ReplayOptions& o, std::ostream& out, std::ostream& err);
 // Replay's work on any source of frames: reassembly, forwarding, printing and the summary.

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: BSD-2-Clause
 #include "core/catalogue.h"
+#include "core/catalogue_rows.h"
 
 #include "luSL/luSL.h"
 
@@ -44,37 +45,11 @@ struct SlotOf {
 // A parsed type's record size is its slot's struct, which its header pins to LUSL_LEN_*.
 #define LUSL_PARSED(id, name, slot, rel)                                                      \
     MsgType{LUSL_MSG_##id, name, sizeof(*slot), &SlotOf<slot>::get, &SlotOf<slot>::set,       \
-            Release::rel == Release::Plain ? LUSL_LEN_##id : kCompact, Release::rel}
-#define LUSL_CHANNEL(id, name) MsgType{LUSL_MSG_##id, name, 0, nullptr, nullptr, LUSL_LEN_##id, Release::None}
+            Release::rel == Release::Plain ? LUSL_LEN_##id : kCompact, Release::rel},
+#define LUSL_CHANNEL(id, name) MsgType{LUSL_MSG_##id, name, 0, nullptr, nullptr, LUSL_LEN_##id, Release::None},
 
 // Sorted by code: find_type() does a binary search.
-constexpr MsgType kTypes[] = {
-    LUSL_PARSED(TOPOLOGY_NOTIFICATION, "Topology Notification", pTopologyNotification, Plain),
-    LUSL_PARSED(TOPOLOGY_RESPONSE, "Topology Response", pTopologyResp, Plain),
-    LUSL_PARSED(LINK_METRIC_RESPONSE, "Link Metric Response", pLinkMetricsResp, Plain),
-    LUSL_PARSED(AP_AUTOCONFIG_WSC, "AP Autoconfiguration WSC", pApAutoConfWSC, Plain),
-    LUSL_CHANNEL(STA_ASSOC_REQUEST, "Station Assoc Request"),
-    LUSL_CHANNEL(STA_PROBE_REQUEST, "Station Probe Request"),
-    LUSL_CHANNEL(ACTION_FRAME, "Action Frame"),
-    LUSL_PARSED(AP_CAPABILITY_REPORT, "Ap Capability Report", pApCapRpt, Plain),
-    LUSL_PARSED(CHANNEL_PREFERENCE_REPORT, "Channel Preference Report", pChannelPreferenceRpt, Plain),
-    LUSL_PARSED(OPERATING_CHANNEL_REPORT, "Operating Channel Report", pOperatingChanRpt, Plain),
-    LUSL_PARSED(CLIENT_CAPABILITY_REPORT, "Client Capability Report", pCliCapRpt, Plain),
-    LUSL_PARSED(AP_METRICS_RESPONSE, "Ap Metrics Response", pApMetricsResp, ApMetrics),
-    LUSL_PARSED(ASSOC_STA_LINK_METRIC_RESPONSE, "Associated Sta Link Metric Response", pAssocStaMetricsResp, Plain),
-    LUSL_PARSED(UNASSOC_STA_LINK_METRIC_RESPONSE, "Unassociated Sta Link Metric Response", pUnAssocStaMetricsResp, Plain),
-    LUSL_PARSED(CLIENT_STEERING_BTM_REPORT, "Client Steering BTM Report", pClientSteeringBTMRpt, Plain),
-    LUSL_PARSED(BACKHAUL_STEERING_RESPONSE, "Backhaul Steering Response", pBHSteeringResp, Plain),
-    LUSL_PARSED(CHANNEL_SCAN_REPORT, "Channel Scan Report", pChScanRpt, ChScan),
-    LUSL_PARSED(CLIENT_DISASSOC_STATS, "Client Disassociation Stats", pClientDisassocStat, Plain),
-    LUSL_PARSED(ASSOC_STATUS_NOTIFICATION, "Association Status Notification", pAssocStatusNotification, Plain),
-    LUSL_PARSED(BSS_CONFIG_REQUEST, "BSS Configuration Request", pBssConfigReq, Plain),
-    LUSL_PARSED(FAILED_CONNECTION, "Failed Connection", pFailedConn, Plain),
-    LUSL_CHANNEL(STEERING_CLI, "Lumeno Steering Logic CLI"),
-    LUSL_CHANNEL(STEERING_DATA, "Lumeno Steering Logic Data"),
-    LUSL_CHANNEL(UNNAMED_DEB8, nullptr),
-    LUSL_CHANNEL(UNNAMED_DEBA, nullptr),
-};
+constexpr MsgType kTypes[] = {LUSL_CATALOGUE_ROWS(LUSL_PARSED, LUSL_CHANNEL)};
 #undef LUSL_PARSED
 #undef LUSL_CHANNEL
 

@@ -1,0 +1,500 @@
+// SPDX-License-Identifier: BSD-2-Clause
+// Captures of the message channel and the generated dissector, end to end: a replay's channel
+// capture reads back as the replay printed it, every supported link type reads alike, odd
+// datagrams are reported rather than fatal, the committed dissector is what the tool
+// generates, tshark with it shows every field as lusl does, and a real tcpdump capture of
+// the loopback decodes like the tool's own. tshark and tcpdump tests skip where those are
+// missing; CI installs them (scripts/deps.sh capture) and runs as root.
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+
+#include <luSL/luSL.h>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <map>
+#include <sstream>
+#include <thread>
+#include <tuple>
+
+#include "chancap.h"
+#include "layout.h"
+#include "wireshark.h"
+
+namespace fs = std::filesystem;
+using nlohmann::json;
+using namespace lusl::tool;
+
+namespace {
+
+struct Result { int status = -1; std::string out, err; };
+
+std::string slurp(const fs::path& p)
+{
+    std::ifstream f(p, std::ios::binary);
+    return {std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>()};
+}
+
+std::string q(const fs::path& p) { return "'" + p.string() + "' "; }
+
+bool have(const char* tool) { return std::system(("command -v " + std::string(tool) + " >/dev/null 2>&1").c_str()) == 0; }
+
+std::vector<json> lines(const std::string& out)
+{
+    std::vector<json> v;
+    std::istringstream s(out);
+    for (std::string l; std::getline(s, l);) v.push_back(json::parse(l));
+    return v;
+}
+
+// The records of a run, without what only one side can know (where the CMDU came from, the
+// capture's frame number) and without the replay's events and closing summary.
+std::vector<json> records(const std::string& out)
+{
+    std::vector<json> v;
+    for (json j : lines(out)) {
+        if (j.contains("summary") || j.contains("event")) continue;
+        j.erase("source");
+        j.erase("frame");
+        v.push_back(j);
+    }
+    return v;
+}
+
+// A free UDP port on 127.0.0.1, for runs that must name theirs in advance.
+uint16_t free_port()
+{
+    int fd = socket(AF_INET, SOCK_DGRAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof a;
+    bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
+    getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
+    close(fd);
+    return ntohs(a.sin_port);
+}
+
+class ChannelCapture : public ::testing::Test {
+protected:
+    ChannelCapture() { char tmpl[] = "/tmp/lusl-chancap-XXXXXX"; dir_ = mkdtemp(tmpl); }
+    ~ChannelCapture() override { fs::remove_all(dir_); }
+
+    fs::path path(const std::string& name) const { return dir_ / name; }
+
+    Result sh(const std::string& cmd, const std::string& tag) const
+    {
+        const std::string full = "LUMAP_LOG_LEVEL=2 timeout 120 " + cmd + " </dev/null >" + q(path(tag + ".out")) + "2>" +
+                                 q(path(tag + ".err"));
+        const int rc = std::system(full.c_str());
+        return {WIFEXITED(rc) ? WEXITSTATUS(rc) : -1, slurp(path(tag + ".out")), slurp(path(tag + ".err"))};
+    }
+    Result lusl(const std::string& args, const std::string& tag = "lusl") const { return sh(q(LUSL_BIN) + args, tag); }
+
+    // The sample replayed with --dump and --write-channel: the printed records and the capture.
+    std::vector<json> replay_sample(const fs::path& channel, uint16_t port = 0) const
+    {
+        Result r = lusl("replay --dump --json --port " + std::to_string(port) + " --write-channel " + q(channel) + q(LUSL_SAMPLE),
+                        "replay");
+        EXPECT_EQ(r.status, 0) << r.err;
+        return records(r.out);
+    }
+
+    fs::path dir_;
+};
+
+// ------------------------------------------------------------------ lusl alone
+
+TEST_F(ChannelCapture, AReplaysChannelCaptureReadsBackAsTheReplayPrintedIt)
+{
+    const std::vector<json> dumped = replay_sample(path("ch.pcap"));
+    ASSERT_EQ(dumped.size(), 38u); // the sample's forwarded CMDUs
+    Result r = lusl("dump --read " + q(path("ch.pcap")) + "--json");
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::vector<json> read = records(r.out);
+    ASSERT_EQ(read.size(), dumped.size());
+    for (size_t i = 0; i < read.size(); ++i) {
+        EXPECT_EQ(read[i], dumped[i]) << "datagram " << i;
+        EXPECT_TRUE(read[i]["time"].is_number_float());
+    }
+    // Capture times, not replay times: the sample's first CMDU is from 2024.
+    EXPECT_NEAR(read[0]["time"].get<double>(), 1717243200.0, 3600.0);
+
+    // --port keeps the datagrams to that port only; --count stops early.
+    Result none = lusl("dump --read " + q(path("ch.pcap")) + "--json --port 1", "none");
+    EXPECT_EQ(none.status, 0);
+    EXPECT_EQ(lines(none.out).at(0)["summary"],
+              json::parse(R"({"file":")" + path("ch.pcap").string() +
+                          R"(","port":1,"frames":38,"records":0,"to_other_ports":38,"other_frames":0,"ip_fragments":0})"));
+    EXPECT_NE(none.err.find("no UDP datagrams to port 1 in 38 frames (38 to other ports)"), std::string::npos) << none.err;
+    Result two = lusl("dump --read " + q(path("ch.pcap")) + "--json --count 2", "two");
+    EXPECT_EQ(records(two.out).size(), 2u);
+}
+
+// One IPv4/UDP packet to 127.0.0.1:port carrying payload.
+Bytes ipv4_udp(const Bytes& payload, uint16_t port)
+{
+    Bytes p = {0x45, 0, 0, 0, 0, 1, 0x40, 0, 64, 17, 0, 0, 127, 0, 0, 1, 127, 0, 0, 1, 0x9c, 0x40,
+               static_cast<uint8_t>(port >> 8), static_cast<uint8_t>(port), 0, 0, 0, 0};
+    const size_t udp = 8 + payload.size(), ip = 20 + udp;
+    p[2] = static_cast<uint8_t>(ip >> 8), p[3] = static_cast<uint8_t>(ip);
+    p[24] = static_cast<uint8_t>(udp >> 8), p[25] = static_cast<uint8_t>(udp);
+    p.insert(p.end(), payload.begin(), payload.end());
+    return p;
+}
+
+// A classic pcap file of the given link type.
+std::string pcap(uint32_t linktype, const std::vector<Bytes>& frames)
+{
+    std::string f;
+    auto le32 = [&](uint32_t v) { for (int i = 0; i < 4; ++i) f += static_cast<char>(v >> (8 * i)); };
+    for (uint32_t v : {0xA1B2C3D4u, 0x00040002u, 0u, 0u, 262144u, linktype}) le32(v);
+    for (size_t i = 0; i < frames.size(); ++i) {
+        for (uint32_t v : {1700000000u, static_cast<uint32_t>(i), static_cast<uint32_t>(frames[i].size()),
+                           static_cast<uint32_t>(frames[i].size())})
+            le32(v);
+        f.append(frames[i].begin(), frames[i].end());
+    }
+    return f;
+}
+
+Bytes cat(Bytes a, const Bytes& b)
+{
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+TEST_F(ChannelCapture, EveryLinkTypeReadsAlikeAndOddDatagramsAreReported)
+{
+    // Failed Connection: reason 1, status 17, BSSID, STA.
+    const Bytes failed = {0x33, 0x80, 1, 0, 17, 0, 2, 0xa2, 0, 0, 0x24, 1, 2, 0x5a, 0, 0, 0, 0x55};
+    const Bytes ip = ipv4_udp(failed, 49990);
+    const std::vector<std::pair<std::string, std::string>> files = {
+        {"eth", pcap(1, {cat({0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x08, 0x00}, ip)})},
+        // an 802.1Q tag in front
+        {"vlan", pcap(1, {cat({0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x81, 0x00, 0, 5, 0x08, 0x00}, ip)})},
+        {"cooked", pcap(113, {cat({0, 0, 3, 4, 0, 6, 0, 0, 0, 0, 0, 0, 0, 0, 0x08, 0x00}, ip)})},
+        {"cooked2", pcap(276, {cat({0x08, 0x00, 0, 0, 0, 0, 0, 1, 3, 4, 0, 6, 0, 0, 0, 0, 0, 0, 0, 0}, ip)})},
+        {"raw", pcap(101, {ip})},
+        {"null", pcap(0, {cat({2, 0, 0, 0}, ip)})},
+        {"loop", pcap(108, {cat({0, 0, 0, 2}, ip)})},
+    };
+    const json want = {{"type", "0x8033"}, {"name", "Failed Connection"}, {"length", 18}, {"received", 18},
+                       {"record", {{"reason_code", 1}, {"status_code", 17}, {"bssid", "02:a2:00:00:24:01"},
+                                   {"sta_mac", "02:5a:00:00:00:55"}}},
+                       {"time", 1700000000.0}, {"frame", 1}};
+    for (const auto& [name, bytes] : files) {
+        SCOPED_TRACE(name);
+        std::ofstream(path(name + ".pcap"), std::ios::binary) << bytes;
+        Result r = lusl("dump --read " + q(path(name + ".pcap")) + "--json --port 49990", name);
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(lines(r.out).at(0), want);
+    }
+
+    // The tool's own writer, with what a receiver may meet: the empty datagram of a refused
+    // compact form, an unknown type, a short fixed record (padded on receipt), a compact form
+    // cut short, one with a count over its limit, and a record longer than its type.
+    {
+        ChannelWriter w(path("odd.pcap").string(), 40000);
+        for (const Bytes& d : {Bytes{}, Bytes{0xB9, 0xDE, 1, 2}, Bytes{0x25, 0x80, 1, 2, 0xa2}, Bytes{0x0C, 0x80, 1, 0, 2},
+                               Bytes{0x1C, 0x80, 3}, cat(failed, Bytes(5, 0xee))})
+            w.write(d, 49990, {1700000000, 250000});
+        w.close();
+        EXPECT_EQ(w.written(), 6u);
+    }
+    Result r = lusl("dump --read " + q(path("odd.pcap")) + "--json", "odd");
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::vector<json> got = records(r.out);
+    ASSERT_EQ(got.size(), 6u) << r.out;
+    EXPECT_EQ(got[0]["name"], "empty datagram");
+    EXPECT_EQ(got[0]["length"], 0);
+    EXPECT_EQ(got[1]["note"], "not copied by luSL_Msg_recv: unknown message type");
+    EXPECT_EQ(got[2]["length"], 73);
+    EXPECT_EQ(got[2]["received"], 5);
+    EXPECT_EQ(got[2]["record"]["bss"], json::parse(R"([{"bssid":"02:a2:00:00:00:00","allowance":0}])"));
+    EXPECT_EQ(got[3]["error"], "compact form does not decode: bssid needs 6 bytes at offset 4, the datagram ends at 5");
+    EXPECT_EQ(got[4]["error"], "compact form does not decode: radio_num 3 is more than the 2 a compact form may hold");
+    EXPECT_EQ(got[5]["length"], 18); // cut to its record
+    EXPECT_EQ(got[5]["received"], 23);
+    EXPECT_EQ(got[5]["record"], want["record"]);
+    EXPECT_EQ(got[5]["time"], 1700000000.25);
+
+    for (const auto& [name, bytes, err] : {std::tuple<std::string, std::string, std::string>{
+                                               "radio", pcap(127, {}), "link type IEEE802_11_RADIO is not supported"},
+                                           {"text", "not a capture\n", "not a pcap or pcapng capture"},
+                                           {"empty", "", "empty file, not a capture"}}) {
+        std::ofstream(path(name), std::ios::binary) << bytes;
+        Result bad = lusl("dump --read " + q(path(name)), name);
+        EXPECT_EQ(bad.status, 1);
+        EXPECT_NE(bad.err.find(err), std::string::npos) << bad.err;
+    }
+}
+
+TEST_F(ChannelCapture, TheCommittedDissectorIsTheGeneratedOne)
+{
+    Result r = lusl("wireshark");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(r.out == slurp(LUSL_DISSECTOR))
+        << LUSL_DISSECTOR << " is stale: cmake --build <dir> --target lusl_wireshark";
+    std::istringstream head(r.out);
+    std::string l1, l2, l3;
+    std::getline(head, l1), std::getline(head, l2), std::getline(head, l3);
+    EXPECT_NE((l1 + l2 + l3).find("SPDX-License-Identifier: BSD-2-Clause"), std::string::npos);
+
+    // The layout document covers the 25 types.
+    Result l = lusl("layout --json", "layout");
+    ASSERT_EQ(l.status, 0);
+    const json doc = json::parse(l.out);
+    EXPECT_EQ(doc["messages"].size(), 25u);
+    for (const json& m : doc["messages"]) {
+        if (m["datagram"].is_null()) continue;
+        EXPECT_TRUE(doc["blocks"].contains(m["datagram"].get<std::string>())) << m;
+    }
+}
+
+// ------------------------------------------------------------------ the tool's log sink
+
+TEST_F(ChannelCapture, LibraryLinesNameTheirMessageAndErrorsAreCountedPerType)
+{
+    const std::string replay = "replay --port 0 --dump --json " + q(LUSL_SAMPLE);
+    const std::string refused_tlv = "luSL[8/3] frame 77, Operating Channel Report (0x8008): [TLV] TLV type=0x8F "
+                                    "length=416 runs past the end of the stream\n";
+    std::map<std::string, std::pair<uint64_t, std::string>> by_level; // level: errors counted, stderr
+    for (const char* level : {"-1", "4", "7"}) {
+        Result r = sh("env LUMAP_LOG_LEVEL=" + std::string(level) + " " + q(LUSL_BIN) + replay, std::string("log") + level);
+        ASSERT_EQ(r.status, 0) << r.err;
+        uint64_t errors = 0;
+        const json summary = lines(r.out).back()["summary"];
+        for (const json& t : summary["types"]) {
+            errors += t["library_errors"].get<uint64_t>();
+            if (t["type"] == "0x8008" || t["type"] == "0x0009") {
+                EXPECT_EQ(t["library_errors"], t["type"] == "0x8008" ? 1 : 0) << t;
+            }
+        }
+        by_level[level] = {errors, r.err};
+    }
+    // Counted whatever is shown: the sample's four broken CMDUs and two client capability lines.
+    EXPECT_EQ(by_level["-1"].first, 6u);
+    EXPECT_EQ(by_level["7"].first, 6u);
+    EXPECT_EQ(by_level["-1"].second.find("luSL["), std::string::npos) << by_level["-1"].second;
+    EXPECT_NE(by_level["4"].second.find(refused_tlv), std::string::npos) << by_level["4"].second;
+    EXPECT_EQ(by_level["4"].second.find("/7]"), std::string::npos);
+    EXPECT_NE(by_level["7"].second.find("luSL[4/7] frame 6, AP Autoconfiguration WSC (0x0009): [MSG] Parsing AP "
+                                        "Autoconfiguration WSC(0x0009)\n"),
+              std::string::npos);
+}
+
+// ------------------------------------------------------------------ tshark
+
+std::vector<json> as_list(const json* v)
+{
+    if (!v) return {};
+    if (v->is_array()) return *v;
+    return {*v};
+}
+
+// Every shown field of a record against tshark's tree of the same datagram.
+void compare(const json& rec, const json& tree, const lusl::tool::layout::Block& b, const std::string& prefix,
+             const std::map<std::string, std::string>& abbrevs)
+{
+    using lusl::tool::layout::Kind;
+    for (const auto& f : b.fields) {
+        if (f.kind == Kind::Type || f.kind == Kind::Reserved) continue;
+        const std::string path = prefix + f.name;
+        SCOPED_TRACE(path);
+        const std::string abbrev = abbrevs.at(path + "|" + wireshark_signature(f));
+        ASSERT_TRUE(rec.contains(f.name));
+        const json* t = tree.contains(abbrev) ? &tree.at(abbrev) : nullptr;
+        const json& mine = rec.at(f.name);
+        std::vector<json> values = mine.is_array() ? std::vector<json>(mine.begin(), mine.end()) : std::vector<json>{mine};
+        const std::vector<json> theirs = as_list(t);
+        ASSERT_EQ(theirs.size(), values.size()) << abbrev;
+        for (size_t i = 0; i < values.size(); ++i) {
+            const json& v = values[i];
+            const std::string s = theirs[i].is_string() ? theirs[i].get<std::string>() : theirs[i].dump();
+            switch (f.kind) {
+            case Kind::Block: compare(v, theirs[i], *f.sub, path + ".", abbrevs); break;
+            case Kind::Uint:
+            case Kind::UintBE:
+            case Kind::Flags: EXPECT_EQ(std::stoull(s, nullptr, 0), v.get<uint64_t>()) << abbrev; break;
+            case Kind::Bytes: {
+                std::string h = s;
+                std::erase(h, ':');
+                EXPECT_EQ(h, v.get<std::string>()) << abbrev;
+                break;
+            }
+            default: EXPECT_EQ(s, v.get<std::string>()) << abbrev;
+            }
+        }
+    }
+}
+
+bool has_expert(const json& j)
+{
+    if (j.is_array())
+        return std::any_of(j.begin(), j.end(), has_expert);
+    if (!j.is_object()) return false;
+    for (const auto& [k, v] : j.items())
+        if (k.rfind("_ws.expert", 0) == 0 || k.rfind("_ws.malformed", 0) == 0 || has_expert(v)) return true;
+    return false;
+}
+
+TEST_F(ChannelCapture, TsharkWithTheDissectorShowsEveryFieldAsLuslDoes)
+{
+    if (!have("tshark")) GTEST_SKIP() << "tshark not installed (scripts/deps.sh capture)";
+    const std::vector<json> dumped = replay_sample(path("ch.pcap"));
+    const uint16_t port = static_cast<uint16_t>(lines(slurp(path("replay.out"))).back()["summary"]["port"].get<int>());
+    Result t = sh("tshark -X lua_script:" + q(LUSL_DISSECTOR) + "-r " + q(path("ch.pcap")) + "-d udp.port==" +
+                      std::to_string(port) + ",lusl -T json --no-duplicate-keys",
+                  "tshark");
+    ASSERT_EQ(t.status, 0) << t.err;
+    EXPECT_EQ(t.err.find("Lua"), std::string::npos) << t.err;
+    const json packets = json::parse(t.out);
+    ASSERT_EQ(packets.size(), dumped.size());
+    const auto abbrevs = wireshark_fields();
+    for (size_t i = 0; i < dumped.size(); ++i) {
+        const json& rec = dumped[i];
+        SCOPED_TRACE(rec["name"].get<std::string>() + " #" + std::to_string(i));
+        const json& layers = packets[i]["_source"]["layers"];
+        ASSERT_TRUE(layers.contains("lusl"));
+        const json& l = layers["lusl"];
+        EXPECT_FALSE(has_expert(layers)) << l.dump();
+        EXPECT_EQ(std::stoul(l.value("lusl.type", "0"), nullptr, 0), std::stoul(rec["type"].get<std::string>(), nullptr, 0));
+        EXPECT_EQ(l.value("lusl.length", ""), std::to_string(rec["length"].get<size_t>()));
+        const auto* m = lusl::tool::layout::find(static_cast<uint16_t>(std::stoul(rec["type"].get<std::string>(), nullptr, 16)));
+        ASSERT_TRUE(m && m->datagram && rec.contains("record"));
+        compare(rec["record"], l, *m->datagram, "", abbrevs);
+    }
+    // Filters by field name.
+    Result f = sh("tshark -X lua_script:" + q(LUSL_DISSECTOR) + "-r " + q(path("ch.pcap")) + "-d udp.port==" +
+                      std::to_string(port) + ",lusl -Y 'lusl.type == 0x8025 || lusl.bss.bssid == 02:a1:00:00:24:01' -T fields -e lusl.type",
+                  "filter");
+    EXPECT_EQ(f.status, 0) << f.err;
+    EXPECT_EQ(f.out, "0x800c\n0x8025\n") << "the first agent's AP metrics, and the association status";
+}
+
+TEST_F(ChannelCapture, TsharkMarksOddDatagramsWithoutLuaErrors)
+{
+    if (!have("tshark")) GTEST_SKIP() << "tshark not installed (scripts/deps.sh capture)";
+    // On the default port: no Decode As needed.
+    {
+        ChannelWriter w(path("odd.pcap").string(), 40000);
+        for (const Bytes& d : {Bytes{0x25, 0x80, 1, 2, 0xa2}, Bytes{0x0C, 0x80, 1, 0, 2}, Bytes{0x1C, 0x80, 3}, Bytes{0xB9},
+                               Bytes{0xB9, 0xDE, 1, 2}})
+            w.write(d, 49990, {1700000000, 0});
+        w.close();
+    }
+    Result t = sh("tshark -X lua_script:" + q(LUSL_DISSECTOR) + "-r " + q(path("odd.pcap")) + "-T json --no-duplicate-keys",
+                  "tshark");
+    ASSERT_EQ(t.status, 0) << t.err;
+    EXPECT_EQ(t.err.find("Lua"), std::string::npos) << t.err;
+    EXPECT_EQ(t.out.find("Lua Error"), std::string::npos);
+    const json packets = json::parse(t.out);
+    ASSERT_EQ(packets.size(), 5u);
+    const char* marks[] = {"lusl.padded", "lusl.short", "lusl.limit", "lusl.short", "lusl.unknown"};
+    for (size_t i = 0; i < 5; ++i) {
+        const std::string l = packets[i]["_source"]["layers"].value("lusl", json()).dump();
+        EXPECT_NE(l.find(std::string("\"") + marks[i] + "\""), std::string::npos) << i << ": " << l;
+    }
+}
+
+TEST_F(ChannelCapture, TsharkShowsEmptyStringsAndByteStringsAsLuslDoes)
+{
+    if (!have("tshark")) GTEST_SKIP() << "tshark not installed (scripts/deps.sh capture)";
+    // A hidden network heard on a scan (no SSID, no bandwidth string), and a client
+    // capability report without a frame.
+    Bytes scan = {0x1C, 0x80, 1, 2, 0xa1, 0, 0, 0x24, 0};
+    scan.resize(scan.size() + 65, 0);
+    scan = cat(scan, {0x10, 0, 0, 0, 0x80, 1, 81, 6, 0});
+    scan.resize(scan.size() + 65, 0);
+    scan = cat(scan, {50, 160, 1, 0, 0x0a, 1, 2, 3, 4, 5, 0, 99, 0, 0, 0, 0, 0});
+    Bytes cli(LUSL_LEN_CLIENT_CAPABILITY_REPORT, 0);
+    cli[0] = 0x0A, cli[1] = 0x80, cli[14] = 0x05;
+    {
+        ChannelWriter w(path("empty.pcap").string(), 40000);
+        w.write(scan, 49990, {1700000000, 0});
+        w.write(cli, 49990, {1700000001, 0});
+        w.close();
+    }
+    Result t = sh("tshark -X lua_script:" + q(LUSL_DISSECTOR) + "-r " + q(path("empty.pcap")) + "-T json --no-duplicate-keys",
+                  "tshark");
+    ASSERT_EQ(t.status, 0) << t.err;
+    EXPECT_EQ(t.err.find("Lua"), std::string::npos) << t.err;
+    Result r = lusl("dump --read " + q(path("empty.pcap")) + "--json");
+    const std::vector<json> recs = records(r.out);
+    const json packets = json::parse(t.out);
+    ASSERT_EQ(recs.size(), 2u);
+    ASSERT_EQ(packets.size(), 2u);
+    EXPECT_EQ(recs[0]["record"]["radio"][0]["ch"][0]["nbr"][0]["ssid"], "");
+    EXPECT_EQ(recs[1]["record"]["frame"], "");
+    const auto abbrevs = wireshark_fields();
+    for (size_t i = 0; i < 2; ++i) {
+        const json& layers = packets[i]["_source"]["layers"];
+        EXPECT_FALSE(has_expert(layers)) << layers.dump();
+        const auto* m = lusl::tool::layout::find(i ? LUSL_MSG_CLIENT_CAPABILITY_REPORT : LUSL_MSG_CHANNEL_SCAN_REPORT);
+        compare(recs[i]["record"], layers["lusl"], *m->datagram, "", abbrevs);
+    }
+}
+
+// ------------------------------------------------------------------ tcpdump
+
+TEST_F(ChannelCapture, ARealLoopbackCaptureDecodesLikeTheToolsOwn)
+{
+    if (!have("tcpdump")) GTEST_SKIP() << "tcpdump not installed (scripts/deps.sh capture)";
+    if (geteuid() != 0) GTEST_SKIP() << "capturing on lo needs root";
+    const uint16_t port = free_port();
+    const fs::path real = path("real.pcap");
+    const std::string cmd = "tcpdump -i lo -U -w " + q(real) + "udp dst port " + std::to_string(port) + " 2>" +
+                            q(path("tcpdump.err")) + "& echo $! >" + q(path("tcpdump.pid"));
+    ASSERT_EQ(std::system(cmd.c_str()), 0);
+    const pid_t pid = std::stoi(slurp(path("tcpdump.pid")));
+    // Wait (bounded) for tcpdump to listen, and after the replay for its 38 packets.
+    auto wait_for = [](const std::function<bool()>& done) {
+        for (int i = 0; i < 300 && !done(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        return done();
+    };
+    const bool listening = wait_for([&] { return slurp(path("tcpdump.err")).find("listening on") != std::string::npos; });
+    std::vector<json> dumped;
+    if (listening) dumped = replay_sample(path("ch.pcap"), port);
+    auto captured = [&] {
+        try {
+            ChannelReader rd(real.string());
+            ChannelDatagram d;
+            size_t n = 0;
+            while (rd.next(d)) ++n;
+            return n >= dumped.size();
+        } catch (const InputError&) {
+            return false;
+        }
+    };
+    const bool complete = listening && wait_for(captured);
+    kill(pid, SIGTERM);
+    for (int i = 0; i < 100 && kill(pid, 0) == 0; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    ASSERT_TRUE(listening) << slurp(path("tcpdump.err"));
+    ASSERT_TRUE(complete) << slurp(path("tcpdump.err"));
+
+    Result a = lusl("dump --read " + q(real) + "--json --port " + std::to_string(port), "real");
+    Result b = lusl("dump --read " + q(path("ch.pcap")) + "--json", "own");
+    ASSERT_EQ(a.status, 0) << a.err;
+    std::vector<json> ra = records(a.out), rb = records(b.out);
+    ASSERT_EQ(ra.size(), dumped.size());
+    ASSERT_EQ(rb.size(), dumped.size());
+    for (size_t i = 0; i < ra.size(); ++i) {
+        ra[i].erase("time"); // the real capture has the replay's clock
+        rb[i].erase("time");
+        EXPECT_EQ(ra[i], rb[i]) << i;
+    }
+}
+
+} // namespace
