@@ -1,0 +1,58 @@
+#!/bin/sh
+# SPDX-License-Identifier: BSD-2-Clause
+# libluSL against its ABI baseline (abi/libluSL.abi, abidw of an x86-64 build with debug
+# information): exported functions and globals and every type they reach, the record
+# layouts behind the record slots among them.
+#
+#   scripts/abi.sh check  LIBRARY [DEBUG_DIR]   fail on any change but added symbols
+#   scripts/abi.sh update LIBRARY               write the baseline from LIBRARY
+#
+# DEBUG_DIR is where a stripped LIBRARY's debug information lives (/usr/lib/debug for the
+# installed package with its -dbgsym package). Exit status 77: not comparable here (abidiff
+# missing, or another architecture than the baseline's).
+set -eu
+cd "$(dirname "$0")/.."
+mode=${1:-} lib=${2:-} debug=${3:-}
+baseline=abi/libluSL.abi
+[ -n "$lib" ] && [ -e "$lib" ] || { echo "usage: scripts/abi.sh check|update LIBRARY [DEBUG_DIR]" >&2; exit 2; }
+command -v abidiff >/dev/null || { echo "abi: abidiff not found (abigail-tools); skipped" >&2; exit 77; }
+# Only the public headers' types count: a change to an internal type is not an ABI change.
+headers=include
+
+case "$mode" in
+update)
+    mkdir -p abi
+    abidw --headers-dir "$headers" --drop-private-types --no-corpus-path --no-comp-dir-path \
+        --no-show-locs --out-file "$baseline" "$lib"
+    echo "abi: $baseline written from $lib ($(grep -c '<elf-symbol ' "$baseline") symbols)"
+    ;;
+check)
+    want=$(sed -n "1s/.*architecture='\([^']*\)'.*/\1/p" "$baseline")
+    have=$(abidw --no-show-locs "$lib" ${debug:+--debug-info-dir "$debug"} 2>/dev/null |
+        sed -n "1s/.*architecture='\([^']*\)'.*/\1/p")
+    if [ "$want" != "$have" ]; then
+        echo "abi: $lib is $have, the baseline $want; skipped" >&2
+        exit 77
+    fi
+    set -- --headers-dir2 "$headers" --drop-private-types ${debug:+--debug-info-dir2 "$debug"}
+    # Added symbols are compatible; anything else (removed or changed functions and
+    # globals, a record that grew or moved a field) fails.
+    rc=0
+    abidiff --no-added-syms "$@" "$baseline" "$lib" || rc=$?
+    if [ "$rc" -ne 0 ]; then
+        echo "abi: $lib is not compatible with $baseline (abidiff status $rc)." >&2
+        echo "abi: a deliberate break bumps the SONAME and renews the baseline (README, Packages and ABI)." >&2
+        exit 1
+    fi
+    added=$(abidiff "$@" "$baseline" "$lib" | sed -n 's/.*Removed, [0-9]* Changed.*, \([0-9]*\) Added.*/\1/p' | awk '{ n += $1 } END { print n + 0 }')
+    if [ "${added:-0}" -ne 0 ]; then
+        echo "abi: compatible, $added symbols added since the baseline; renew it with scripts/abi.sh update when they are released"
+    else
+        echo "abi: $lib matches $baseline"
+    fi
+    ;;
+*)
+    echo "usage: scripts/abi.sh check|update LIBRARY [DEBUG_DIR]" >&2
+    exit 2
+    ;;
+esac
