@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: BSD-2-Clause
 # Installs what building and testing luSL needs on Debian 12, when it is missing.
-# Usage: scripts/deps.sh [base|tools|cross|fuzz|bench|leak|tidy|capture|all]...
+# Usage: scripts/deps.sh [base|tools|cross|fuzz|bench|leak|tidy|capture|package|all]...
 set -euo pipefail
 
 want=(cmake ninja-build g++ clang pkg-config libgtest-dev libgmock-dev
@@ -15,8 +15,11 @@ for extra in "$@"; do
     leak) want+=(valgrind) ;;
     capture) want+=(wireshark-common tshark tcpdump iproute2) ;; # editcap, tshark and tcpdump for the capture tests, ip for the live tests
     tidy) want+=(clang-tidy) ;;
+    # Debian packages, lintian, the ABI check, the manual's lint and man(1)
+    package) want+=(build-essential dpkg-dev debhelper lintian abigail-tools mandoc man-db) ;;
     all) want+=(g++-arm-linux-gnueabihf qemu-user binutils-arm-linux-gnueabihf libclang-rt-14-dev
-               libbenchmark-dev valgrind clang-tidy tshark tcpdump iproute2) ;;
+               libbenchmark-dev valgrind clang-tidy tshark tcpdump iproute2
+               build-essential dpkg-dev debhelper lintian abigail-tools mandoc man-db) ;;
     *) echo "deps.sh: unknown set '$extra'" >&2; exit 2 ;;
   esac
 done

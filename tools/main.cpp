@@ -16,6 +16,7 @@
 #include "live.h"
 #include "log_sink.h"
 #include "replay.h"
+#include "luSL/luSL.h"
 
 using namespace lusl::tool;
 
@@ -45,6 +46,10 @@ int main(int argc, char** argv)
     app.require_subcommand(1);
     bool quiet = false, verbose = false;
     add_verbosity(&app, quiet, verbose);
+    // The library loaded may be newer than the headers the tool was built with.
+    app.set_version_flag("--version", [] {
+        return std::string("lusl ") + LUSL_VERSION_STRING + " (libluSL " + luSL_version() + ")";
+    }, "print the version of the tool and of the library loaded, and exit");
 
     ReplayOptions ro;
     std::string type_list;

@@ -14,6 +14,7 @@
 #include "luSL/records.h"
 
 #define LUSL_API __attribute__((visibility("default")))
+#include "luSL/version.h"
 
 /* Fixed port of the event channel. */
 #define LUSL_EVT_PORT 49995

@@ -33,6 +33,11 @@ int main(void)
         return 1;
     }
     if (pTopologyNotification != NULL || sizeof(ApMetricsResp) != 49124) return 1;
+    /* The library installed with these headers is the version they name. */
+    if (strcmp(luSL_version(), LUSL_VERSION_STRING) != 0) {
+        fprintf(stderr, "library %s, headers %s\n", luSL_version(), LUSL_VERSION_STRING);
+        return 1;
+    }
     luSL_Socket_deinit(rx_fd);
     luSL_Socket_deinit(msg_sock_fd);
     puts("c consumer: ok");
