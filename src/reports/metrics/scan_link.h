@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <cstdlib>
 
+#include "core/core.h"
 #include "luSL/luSL.h"
 
 namespace lusl::scan {
@@ -50,7 +51,7 @@ struct NodeTable {
     uint32_t free_head; // link of the last released slot, 0 when none
     uint32_t live;
 };
-extern NodeTable g_nodes;
+extern NodeTable g_nodes LUSL_HIDDEN;
 
 // Out of line: taken once per 64 new slots at most.
 bool grow_table() noexcept;

@@ -30,9 +30,14 @@ AssocStaLinkMetricBuffer* table_of(const Args& args)
 // entry without scanning all 64 (from the 65th station of a message on, every TLV would).
 // Entries are only ever taken at the first free one, so the ones holding a non-zero MAC
 // are always the prefix [0, used). Tables handed to the exported extractors are scanned.
+//
+// Station entries of a BSS are likewise only taken at the first free one, and a walk
+// writes a station MAC nowhere else: the walk keeps each BSS's first free entry, found
+// once and moved on only when a non-zero MAC is written (a zero MAC leaves the entry free).
 struct ScratchIndex {
     uint8_t slot[2 * MAX_STA_PER_BSS]; // entry index + 1; 0 = empty
     uint8_t used;
+    uint8_t first_free[MAX_BSS_PER_DEVICE]; // station index + 1; 0 = not looked for yet
 };
 ScratchIndex g_index;
 
@@ -86,6 +91,29 @@ AssocStaLinkMetricEntry* find(AssocStaLinkMetricBuffer* t, const uint8_t (&mac)[
     return nullptr;
 }
 
+// The first free station entry of bss from s on; MAX_STA_PER_BSS when there is none.
+uint32_t free_from(const ApMetricsBss& bss, uint32_t s)
+{
+    while (s < MAX_STA_PER_BSS && !mac_zero(bss.sta[s].mac)) ++s;
+    return s;
+}
+
+// The first free station entry of BSS entry b. A record handed to the exported extractor
+// may hold anything: there it is searched every time.
+uint32_t free_station(const ApMetricsBss& bss, uint32_t b, const Args& args)
+{
+    if (!args.scratch_indexed) return free_from(bss, 0);
+    uint8_t& c = g_index.first_free[b];
+    if (c == 0) c = static_cast<uint8_t>(free_from(bss, 0) + 1);
+    return c - 1u;
+}
+
+// Station s of BSS entry b was given mac.
+void station_taken(const ApMetricsBss& bss, uint32_t b, uint32_t s, const uint8_t (&mac)[6], const Args& args)
+{
+    if (args.scratch_indexed && !mac_zero(mac)) g_index.first_free[b] = static_cast<uint8_t>(free_from(bss, s + 1) + 1);
+}
+
 // The station entry a scratch entry names, or nullptr while the station is still pending:
 // an entry made by traffic counters holds indices 0 and 0 like a station placed there, but
 // only a placed station's entry carries its MAC.
@@ -98,16 +126,16 @@ ApMetricsSta* placed(ApMetricsResp& r, const AssocStaLinkMetricEntry& e)
     return mac_eq(sta.mac, e.mac) ? &sta : nullptr;
 }
 
-ApMetricsStaTraffic read_traffic(Reader& in)
+ApMetricsStaTraffic read_traffic(const Fixed<kTrafficLen>& v)
 {
     ApMetricsStaTraffic t;
-    t.bytes_sent = in.be32();
-    t.bytes_received = in.be32();
-    t.packets_sent = in.be32();
-    t.packets_received = in.be32();
-    t.tx_packets_errors = in.be32();
-    t.rx_packets_errors = in.be32();
-    t.retrans_count = in.be32();
+    t.bytes_sent = v.be32<6>();
+    t.bytes_received = v.be32<10>();
+    t.packets_sent = v.be32<14>();
+    t.packets_received = v.be32<18>();
+    t.tx_packets_errors = v.be32<22>();
+    t.rx_packets_errors = v.be32<26>();
+    t.retrans_count = v.be32<30>();
     return t;
 }
 
@@ -123,7 +151,7 @@ void log_traffic(const char* tag, const ApMetricsSta& s)
 
 // Refuses a TLV of a station MAC, a count and count entries of `entry` bytes that its
 // length does not hold.
-bool counted_fits(const Reader& in, size_t entry)
+[[gnu::always_inline]] inline bool counted_fits(const Reader& in, size_t entry)
 {
     return in.has(kStaHead) && in.has(kStaHead + entry * in.peek(6));
 }
@@ -141,16 +169,16 @@ int h_AssociStaLinkMetric(Reader& in, uint8_t* record, const Args& args)
     }
     if (!counted_fits(in, kLinkEntry)) return refuse_short("AssociStaLinkMetric", in.size());
 
-    uint8_t sta_mac[6] = {};
-    uint8_t bssid[6] = {};
-    in.copy(sta_mac, 6);
-    in.skip(1);
-    // Only the first BSSID entry is used.
-    in.copy(bssid, 6);
-    in.skip(4); // time delta
-    const uint32_t dl = in.be32();
-    const uint32_t ul = in.be32();
-    const uint8_t rcpi = in.u8();
+    // Only the first BSSID entry is used; the count made sure it is there.
+    const auto v = in.fixed<kStaHead + kLinkEntry>();
+    uint8_t sta_mac[6];
+    uint8_t bssid[6];
+    v.copy<0, 6>(sta_mac);
+    v.copy<7, 6>(bssid);
+    // 13: time delta
+    const uint32_t dl = v.be32<17>();
+    const uint32_t ul = v.be32<21>();
+    const uint8_t rcpi = v.u8<25>();
 
     auto& r = resp(record);
     uint32_t b = 0;
@@ -160,14 +188,14 @@ int h_AssociStaLinkMetric(Reader& in, uint8_t* record, const Args& args)
         return 0;
     }
     ApMetricsBss& bss = r.bss[b];
-    uint32_t s = 0;
-    while (s < MAX_STA_PER_BSS && !mac_zero(bss.sta[s].mac)) ++s;
+    const uint32_t s = free_station(bss, b, args);
     if (s == MAX_STA_PER_BSS) {
         LUSL_LOG(kModTlv, kErr, "[TLV] sta_idx is larger than MAX_STA_PER_BSS\n");
         return 0;
     }
     ApMetricsSta& sta = bss.sta[s];
     std::memcpy(sta.mac, sta_mac, 6);
+    station_taken(bss, b, s, sta_mac, args);
 
     if (AssocStaLinkMetricBuffer* t = table_of(args)) {
         if (AssocStaLinkMetricEntry* e = find_or_free(*t, sta_mac, args)) {
@@ -196,10 +224,10 @@ int h_AssociStaLinkMetric(Reader& in, uint8_t* record, const Args& args)
 
 int h_AssociStaTrafficStats(Reader& in, uint8_t* record, const Args& args)
 {
-    if (!in.has(kTrafficLen)) return refuse_short("AssociStaTrafficStats", in.size());
-    uint8_t mac[6] = {};
-    in.copy(mac, 6);
-    const ApMetricsStaTraffic counters = read_traffic(in);
+    const auto v = in.fixed<kTrafficLen>();
+    if (!v) return refuse_short("AssociStaTrafficStats", in.size());
+    uint8_t mac[6];
+    v.copy<0, 6>(mac);
 
     AssocStaLinkMetricBuffer* t = table_of(args);
     AssocStaLinkMetricEntry* e = t ? find_or_free(*t, mac, args) : nullptr;
@@ -207,16 +235,16 @@ int h_AssociStaTrafficStats(Reader& in, uint8_t* record, const Args& args)
     if (mac_zero(e->mac)) {
         // First word of this station: the counters wait for its link metrics.
         take(*t, *e, mac, args);
-        e->traffic = counters;
+        e->traffic = read_traffic(v);
         return 0;
     }
     ApMetricsSta* sta = placed(resp(record), *e);
     if (!sta) {
         // Still pending: the newest counters are the ones to hand over.
-        e->traffic = counters;
+        e->traffic = read_traffic(v);
         return 0;
     }
-    sta->traffic = counters;
+    sta->traffic = read_traffic(v);
     log_traffic("AssociStaTrafficStats", *sta);
     return 0;
 }
@@ -224,9 +252,10 @@ int h_AssociStaTrafficStats(Reader& in, uint8_t* record, const Args& args)
 int h_AssocWiFi6StaStatus(Reader& in, uint8_t* record, const Args& args)
 {
     if (!counted_fits(in, kTidEntry)) return refuse_short("AssocWiFi6Sta", in.size());
-    uint8_t mac[6] = {};
-    in.copy(mac, 6);
-    const uint8_t n = in.u8();
+    const auto head = in.fixed<kStaHead>();
+    uint8_t mac[6];
+    head.copy<0, 6>(mac);
+    const uint8_t n = head.u8<6>();
 
     const AssocStaLinkMetricEntry* e = find(table_of(args), mac, args);
     ApMetricsSta* sta = e ? placed(resp(record), *e) : nullptr;
@@ -235,8 +264,9 @@ int h_AssocWiFi6StaStatus(Reader& in, uint8_t* record, const Args& args)
     sta->tid_num = kept;
     for (unsigned i = 0; i < kept; ++i) {
         ApMetricsTid& tid = sta->tid[i];
-        tid.tid = in.u8();
-        tid.queue_size = in.u8();
+        const auto entry = in.fixed<kTidEntry>();
+        tid.tid = entry.u8<0>();
+        tid.queue_size = entry.u8<1>();
         LUSL_LOG(kModTlv, kDebug, "[TLV] AssocWiFi6Sta: STA " LUSL_MAC_FMT ", TID = %hhu, QueueSize = %hhu\n",
                  LUSL_MAC_ARG(sta->mac), tid.tid, tid.queue_size);
     }
@@ -246,9 +276,10 @@ int h_AssocWiFi6StaStatus(Reader& in, uint8_t* record, const Args& args)
 int h_assocStaExtLinkmetric(Reader& in, uint8_t* record, const Args& args)
 {
     if (!counted_fits(in, kExtLinkEntry)) return refuse_short("assocStaExtLinkmetric", in.size());
-    uint8_t mac[6] = {};
-    in.copy(mac, 6);
-    const uint8_t k = in.u8();
+    const auto head = in.fixed<kStaHead>();
+    uint8_t mac[6];
+    head.copy<0, 6>(mac);
+    const uint8_t k = head.u8<6>();
 
     auto& r = resp(record);
     const AssocStaLinkMetricEntry* e = find(table_of(args), mac, args);
@@ -258,17 +289,14 @@ int h_assocStaExtLinkmetric(Reader& in, uint8_t* record, const Args& args)
 
     // Only the entry for the station's own BSS counts; the last such entry wins.
     for (unsigned j = 0; j < k; ++j) {
-        uint8_t bssid[6] = {};
-        in.copy(bssid, 6);
-        const uint32_t dl = in.be32();
-        const uint32_t ul = in.be32();
-        const uint32_t util_rx = in.be32();
-        const uint32_t util_tx = in.be32();
+        const auto entry = in.fixed<kExtLinkEntry>();
+        uint8_t bssid[6];
+        entry.copy<0, 6>(bssid);
         if (!mac_eq(bssid, bss.bssid)) continue;
-        sta->last_dl_rate = static_cast<uint32_t>(dl * 1000u);
-        sta->last_ul_rate = static_cast<uint32_t>(ul * 1000u);
-        sta->util_rx = util_rx;
-        sta->util_tx = util_tx;
+        sta->last_dl_rate = static_cast<uint32_t>(entry.be32<6>() * 1000u);
+        sta->last_ul_rate = static_cast<uint32_t>(entry.be32<10>() * 1000u);
+        sta->util_rx = entry.be32<14>();
+        sta->util_tx = entry.be32<18>();
     }
     LUSL_LOG(kModTlv, kDebug,
              "[TLV] BSS " LUSL_MAC_FMT ", STA " LUSL_MAC_FMT ", DnLinkRate=%u, UplinkRate=%u,UtilRx=%u,UtilTx=%u\n",
