@@ -34,10 +34,18 @@ AssocStaLinkMetricBuffer* table_of(const Args& args)
 // Station entries of a BSS are likewise only taken at the first free one, and a walk
 // writes a station MAC nowhere else: the walk keeps each BSS's first free entry, found
 // once and moved on only when a non-zero MAC is written (a zero MAC leaves the entry free).
+//
+// A station's TLVs come one after the other, so the last station looked up and the last
+// BSS a link metrics TLV named are kept too: the next TLV mostly asks for the same.
 struct ScratchIndex {
     uint8_t slot[2 * MAX_STA_PER_BSS]; // entry index + 1; 0 = empty
     uint8_t used;
     uint8_t first_free[MAX_BSS_PER_DEVICE]; // station index + 1; 0 = not looked for yet
+    bool last_known;                        // last_mac was looked up since its last change
+    uint8_t last_entry;                     // its entry index + 1; 0 = not in the table
+    uint8_t last_mac[6];
+    uint8_t last_bss;                       // BSS entry index + 1 of last_bssid; 0 = none kept
+    uint8_t last_bssid[6];
 };
 ScratchIndex g_index;
 
@@ -46,13 +54,26 @@ static_assert((kSlotMask & (kSlotMask + 1)) == 0, "slot count must be a power of
 
 unsigned slot_of(const uint8_t (&m)[6]) { return (m[5] * 31u + m[4] * 7u + m[3]) & kSlotMask; }
 
+void remember(const uint8_t (&mac)[6], unsigned entry_plus_1)
+{
+    std::memcpy(g_index.last_mac, mac, 6);
+    g_index.last_entry = static_cast<uint8_t>(entry_plus_1);
+    g_index.last_known = true;
+}
+
 AssocStaLinkMetricEntry* index_find(AssocStaLinkMetricBuffer& t, const uint8_t (&mac)[6])
 {
+    if (g_index.last_known && mac_eq(g_index.last_mac, mac))
+        return g_index.last_entry ? &t.entry[g_index.last_entry - 1] : nullptr;
+    unsigned found = 0;
     for (unsigned h = slot_of(mac); g_index.slot[h]; h = (h + 1) & kSlotMask) {
-        AssocStaLinkMetricEntry& e = t.entry[g_index.slot[h] - 1];
-        if (mac_eq(e.mac, mac)) return &e;
+        if (mac_eq(t.entry[g_index.slot[h] - 1].mac, mac)) {
+            found = g_index.slot[h];
+            break;
+        }
     }
-    return nullptr;
+    remember(mac, found);
+    return found ? &t.entry[found - 1] : nullptr;
 }
 
 // The first entry that is free or holds mac; nullptr when every entry holds another station.
@@ -77,6 +98,7 @@ void take(AssocStaLinkMetricBuffer& t, AssocStaLinkMetricEntry& e, const uint8_t
     while (g_index.slot[h]) h = (h + 1) & kSlotMask;
     g_index.slot[h] = static_cast<uint8_t>(&e - t.entry + 1);
     ++g_index.used;
+    remember(mac, g_index.slot[h]);
 }
 
 // The first entry holding mac (a free entry holds the all-zero MAC). A caller's table may
@@ -89,6 +111,20 @@ AssocStaLinkMetricEntry* find(AssocStaLinkMetricBuffer* t, const uint8_t (&mac)[
         if (mac_eq(e.mac, mac)) return &e;
     }
     return nullptr;
+}
+
+// The first BSS entry holding bssid; MAX_BSS_PER_DEVICE when none does. In a walk only AP
+// Metrics TLVs change BSSIDs, and they drop the one kept (bss_entries_changed).
+uint32_t find_bss(const ApMetricsResp& r, const uint8_t (&bssid)[6], const Args& args)
+{
+    if (args.scratch_indexed && g_index.last_bss && mac_eq(g_index.last_bssid, bssid)) return g_index.last_bss - 1u;
+    uint32_t b = 0;
+    while (b < MAX_BSS_PER_DEVICE && !mac_eq(r.bss[b].bssid, bssid)) ++b;
+    if (args.scratch_indexed && b < MAX_BSS_PER_DEVICE) {
+        std::memcpy(g_index.last_bssid, bssid, 6);
+        g_index.last_bss = static_cast<uint8_t>(b + 1);
+    }
+    return b;
 }
 
 // The first free station entry of bss from s on; MAX_STA_PER_BSS when there is none.
@@ -159,6 +195,7 @@ void log_traffic(const char* tag, const ApMetricsSta& s)
 } // namespace
 
 void scratch_index_reset() noexcept { g_index = ScratchIndex{}; }
+void bss_entries_changed() noexcept { g_index.last_bss = 0; }
 
 int h_AssociStaLinkMetric(Reader& in, uint8_t* record, const Args& args)
 {
@@ -181,8 +218,7 @@ int h_AssociStaLinkMetric(Reader& in, uint8_t* record, const Args& args)
     const uint8_t rcpi = v.u8<25>();
 
     auto& r = resp(record);
-    uint32_t b = 0;
-    while (b < MAX_BSS_PER_DEVICE && !mac_eq(r.bss[b].bssid, bssid)) ++b;
+    const uint32_t b = find_bss(r, bssid, args);
     if (b == MAX_BSS_PER_DEVICE) {
         LUSL_LOG(kModTlv, kErr, "[TLV] bss_idx is larger than MAX_BSS_PER_DEVICE\n");
         return 0;
