@@ -163,6 +163,15 @@ public:
         return put(b, 4);
     }
     LUSL_CURSOR_INLINE bool bytes(const void* src, size_t n) noexcept { return put(src, n); }
+    // Hands out the next n bytes to be filled in one go (a block whose size its writer
+    // has just computed); nullptr when they do not fit, the writer left as it was, as has().
+    LUSL_CURSOR_INLINE uint8_t* claim(size_t n) noexcept
+    {
+        if (!has(n)) return nullptr;
+        uint8_t* at = p_ + pos_;
+        pos_ += n;
+        return at;
+    }
 
     LUSL_CURSOR_INLINE bool has(size_t n) const noexcept { return ok_ && n <= cap_ - pos_; }
     LUSL_CURSOR_INLINE size_t size() const noexcept { return pos_; }
