@@ -61,10 +61,9 @@ void remember(const uint8_t (&mac)[6], unsigned entry_plus_1)
     g_index.last_known = true;
 }
 
-AssocStaLinkMetricEntry* index_find(AssocStaLinkMetricBuffer& t, const uint8_t (&mac)[6])
+// The probe, out of line: most lookups ask for the station looked up last.
+[[gnu::noinline]] AssocStaLinkMetricEntry* index_probe(AssocStaLinkMetricBuffer& t, const uint8_t (&mac)[6])
 {
-    if (g_index.last_known && mac_eq(g_index.last_mac, mac))
-        return g_index.last_entry ? &t.entry[g_index.last_entry - 1] : nullptr;
     unsigned found = 0;
     for (unsigned h = slot_of(mac); g_index.slot[h]; h = (h + 1) & kSlotMask) {
         if (mac_eq(t.entry[g_index.slot[h] - 1].mac, mac)) {
@@ -76,8 +75,15 @@ AssocStaLinkMetricEntry* index_find(AssocStaLinkMetricBuffer& t, const uint8_t (
     return found ? &t.entry[found - 1] : nullptr;
 }
 
+[[gnu::always_inline]] inline AssocStaLinkMetricEntry* index_find(AssocStaLinkMetricBuffer& t, const uint8_t (&mac)[6])
+{
+    if (g_index.last_known && mac_eq(g_index.last_mac, mac))
+        return g_index.last_entry ? &t.entry[g_index.last_entry - 1] : nullptr;
+    return index_probe(t, mac);
+}
+
 // The first entry that is free or holds mac; nullptr when every entry holds another station.
-AssocStaLinkMetricEntry* find_or_free(AssocStaLinkMetricBuffer& t, const uint8_t (&mac)[6], const Args& args)
+[[gnu::always_inline]] inline AssocStaLinkMetricEntry* find_or_free(AssocStaLinkMetricBuffer& t, const uint8_t (&mac)[6], const Args& args)
 {
     if (args.scratch_indexed && !mac_zero(mac)) {
         if (AssocStaLinkMetricEntry* e = index_find(t, mac)) return e;
@@ -103,7 +109,7 @@ void take(AssocStaLinkMetricBuffer& t, AssocStaLinkMetricEntry& e, const uint8_t
 
 // The first entry holding mac (a free entry holds the all-zero MAC). A caller's table may
 // have free entries anywhere, so all of it is searched.
-AssocStaLinkMetricEntry* find(AssocStaLinkMetricBuffer* t, const uint8_t (&mac)[6], const Args& args)
+[[gnu::always_inline]] inline AssocStaLinkMetricEntry* find(AssocStaLinkMetricBuffer* t, const uint8_t (&mac)[6], const Args& args)
 {
     if (!t) return nullptr;
     if (args.scratch_indexed && !mac_zero(mac)) return index_find(*t, mac);
@@ -147,13 +153,16 @@ uint32_t free_station(const ApMetricsBss& bss, uint32_t b, const Args& args)
 // Station s of BSS entry b was given mac.
 void station_taken(const ApMetricsBss& bss, uint32_t b, uint32_t s, const uint8_t (&mac)[6], const Args& args)
 {
-    if (args.scratch_indexed && !mac_zero(mac)) g_index.first_free[b] = static_cast<uint8_t>(free_from(bss, s + 1) + 1);
+    if (!args.scratch_indexed || mac_zero(mac)) return;
+    // Mostly the very next entry is free.
+    const uint32_t next = s + 1 < MAX_STA_PER_BSS && mac_zero(bss.sta[s + 1].mac) ? s + 1 : free_from(bss, s + 1);
+    g_index.first_free[b] = static_cast<uint8_t>(next + 1);
 }
 
 // The station entry a scratch entry names, or nullptr while the station is still pending:
 // an entry made by traffic counters holds indices 0 and 0 like a station placed there, but
 // only a placed station's entry carries its MAC.
-ApMetricsSta* placed(ApMetricsResp& r, const AssocStaLinkMetricEntry& e)
+[[gnu::always_inline]] inline ApMetricsSta* placed(ApMetricsResp& r, const AssocStaLinkMetricEntry& e)
 {
     const uint32_t b = e.bss_idx;
     const uint32_t s = e.sta_idx;
@@ -190,6 +199,63 @@ void log_traffic(const char* tag, const ApMetricsSta& s)
 [[gnu::always_inline]] inline bool counted_fits(const Reader& in, size_t entry)
 {
     return in.has(kStaHead) && in.has(kStaHead + entry * in.peek(6));
+}
+
+// The parts of the station TLVs that run only once the station was found, out of line: the
+// many TLVs of stations the table cannot hold return without saving registers for them.
+[[gnu::noinline]] int traffic_for(AssocStaLinkMetricBuffer& t, AssocStaLinkMetricEntry& e, const uint8_t (&mac)[6],
+                                  const Fixed<kTrafficLen>& v, ApMetricsResp& r, const Args& args)
+{
+    if (mac_zero(e.mac)) {
+        // First word of this station: the counters wait for its link metrics.
+        take(t, e, mac, args);
+        e.traffic = read_traffic(v);
+        return 0;
+    }
+    ApMetricsSta* sta = placed(r, e);
+    if (!sta) {
+        // Still pending: the newest counters are the ones to hand over.
+        e.traffic = read_traffic(v);
+        return 0;
+    }
+    sta->traffic = read_traffic(v);
+    log_traffic("AssociStaTrafficStats", *sta);
+    return 0;
+}
+
+[[gnu::noinline]] int tids_for(ApMetricsSta& sta, uint8_t n, Reader& in)
+{
+    const uint8_t kept = n < LUSL_MAX_TID_PER_STA ? n : LUSL_MAX_TID_PER_STA;
+    sta.tid_num = kept;
+    for (unsigned i = 0; i < kept; ++i) {
+        ApMetricsTid& tid = sta.tid[i];
+        const auto entry = in.fixed<kTidEntry>();
+        tid.tid = entry.u8<0>();
+        tid.queue_size = entry.u8<1>();
+        LUSL_LOG(kModTlv, kDebug, "[TLV] AssocWiFi6Sta: STA " LUSL_MAC_FMT ", TID = %hhu, QueueSize = %hhu\n",
+                 LUSL_MAC_ARG(sta.mac), tid.tid, tid.queue_size);
+    }
+    return 0;
+}
+
+[[gnu::noinline]] int ext_rates_for(ApMetricsSta& sta, const ApMetricsBss& bss, uint8_t k, Reader& in)
+{
+    // Only the entry for the station's own BSS counts; the last such entry wins.
+    for (unsigned j = 0; j < k; ++j) {
+        const auto entry = in.fixed<kExtLinkEntry>();
+        uint8_t bssid[6];
+        entry.copy<0, 6>(bssid);
+        if (!mac_eq(bssid, bss.bssid)) continue;
+        sta.last_dl_rate = static_cast<uint32_t>(entry.be32<6>() * 1000u);
+        sta.last_ul_rate = static_cast<uint32_t>(entry.be32<10>() * 1000u);
+        sta.util_rx = entry.be32<14>();
+        sta.util_tx = entry.be32<18>();
+    }
+    LUSL_LOG(kModTlv, kDebug,
+             "[TLV] BSS " LUSL_MAC_FMT ", STA " LUSL_MAC_FMT ", DnLinkRate=%u, UplinkRate=%u,UtilRx=%u,UtilTx=%u\n",
+             LUSL_MAC_ARG(bss.bssid), LUSL_MAC_ARG(sta.mac), sta.last_dl_rate, sta.last_ul_rate, sta.util_rx,
+             sta.util_tx);
+    return 0;
 }
 
 } // namespace
@@ -268,21 +334,7 @@ int h_AssociStaTrafficStats(Reader& in, uint8_t* record, const Args& args)
     AssocStaLinkMetricBuffer* t = table_of(args);
     AssocStaLinkMetricEntry* e = t ? find_or_free(*t, mac, args) : nullptr;
     if (!e) return 0; // table full: dropped
-    if (mac_zero(e->mac)) {
-        // First word of this station: the counters wait for its link metrics.
-        take(*t, *e, mac, args);
-        e->traffic = read_traffic(v);
-        return 0;
-    }
-    ApMetricsSta* sta = placed(resp(record), *e);
-    if (!sta) {
-        // Still pending: the newest counters are the ones to hand over.
-        e->traffic = read_traffic(v);
-        return 0;
-    }
-    sta->traffic = read_traffic(v);
-    log_traffic("AssociStaTrafficStats", *sta);
-    return 0;
+    return traffic_for(*t, *e, mac, v, resp(record), args);
 }
 
 int h_AssocWiFi6StaStatus(Reader& in, uint8_t* record, const Args& args)
@@ -291,22 +343,11 @@ int h_AssocWiFi6StaStatus(Reader& in, uint8_t* record, const Args& args)
     const auto head = in.fixed<kStaHead>();
     uint8_t mac[6];
     head.copy<0, 6>(mac);
-    const uint8_t n = head.u8<6>();
 
     const AssocStaLinkMetricEntry* e = find(table_of(args), mac, args);
     ApMetricsSta* sta = e ? placed(resp(record), *e) : nullptr;
     if (!sta) return 0;
-    const uint8_t kept = n < LUSL_MAX_TID_PER_STA ? n : LUSL_MAX_TID_PER_STA;
-    sta->tid_num = kept;
-    for (unsigned i = 0; i < kept; ++i) {
-        ApMetricsTid& tid = sta->tid[i];
-        const auto entry = in.fixed<kTidEntry>();
-        tid.tid = entry.u8<0>();
-        tid.queue_size = entry.u8<1>();
-        LUSL_LOG(kModTlv, kDebug, "[TLV] AssocWiFi6Sta: STA " LUSL_MAC_FMT ", TID = %hhu, QueueSize = %hhu\n",
-                 LUSL_MAC_ARG(sta->mac), tid.tid, tid.queue_size);
-    }
-    return 0;
+    return tids_for(*sta, head.u8<6>(), in);
 }
 
 int h_assocStaExtLinkmetric(Reader& in, uint8_t* record, const Args& args)
@@ -315,30 +356,12 @@ int h_assocStaExtLinkmetric(Reader& in, uint8_t* record, const Args& args)
     const auto head = in.fixed<kStaHead>();
     uint8_t mac[6];
     head.copy<0, 6>(mac);
-    const uint8_t k = head.u8<6>();
 
     auto& r = resp(record);
     const AssocStaLinkMetricEntry* e = find(table_of(args), mac, args);
     ApMetricsSta* sta = e ? placed(r, *e) : nullptr;
     if (!sta) return 0;
-    const ApMetricsBss& bss = r.bss[e->bss_idx];
-
-    // Only the entry for the station's own BSS counts; the last such entry wins.
-    for (unsigned j = 0; j < k; ++j) {
-        const auto entry = in.fixed<kExtLinkEntry>();
-        uint8_t bssid[6];
-        entry.copy<0, 6>(bssid);
-        if (!mac_eq(bssid, bss.bssid)) continue;
-        sta->last_dl_rate = static_cast<uint32_t>(entry.be32<6>() * 1000u);
-        sta->last_ul_rate = static_cast<uint32_t>(entry.be32<10>() * 1000u);
-        sta->util_rx = entry.be32<14>();
-        sta->util_tx = entry.be32<18>();
-    }
-    LUSL_LOG(kModTlv, kDebug,
-             "[TLV] BSS " LUSL_MAC_FMT ", STA " LUSL_MAC_FMT ", DnLinkRate=%u, UplinkRate=%u,UtilRx=%u,UtilTx=%u\n",
-             LUSL_MAC_ARG(bss.bssid), LUSL_MAC_ARG(sta->mac), sta->last_dl_rate, sta->last_ul_rate, sta->util_rx,
-             sta->util_tx);
-    return 0;
+    return ext_rates_for(*sta, r.bss[e->bss_idx], head.u8<6>(), in);
 }
 
 } // namespace lusl
