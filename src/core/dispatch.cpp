@@ -109,6 +109,14 @@ constexpr bool counters_consistent()
 }
 static_assert(counters_consistent(), "dispatch rows: one counter per TLV type");
 
+constexpr bool at_most_two_rows()
+{
+    for (const TlvRows& t : kTlvIndex.of)
+        if (t.count > 2) return false;
+    return true;
+}
+static_assert(at_most_two_rows(), "the walker tries at most two rows per TLV type");
+
 } // namespace
 
 } // namespace lusl

@@ -69,11 +69,9 @@ int walk(uint16_t type, const uint8_t* tlvs, size_t len, uint8_t* record, const 
         }
         // Counters count every TLV of their kinds, whatever the message.
         const unsigned ordinal = counts[rows.counter]++;
-        // At most one row of a type names this message.
+        // A type has one or two rows, and at most one of them names this message.
         const Row* row = kDispatchRows + rows.first;
-        const Row* const end = row + rows.count;
-        while (row != end && row->msg != type) ++row;
-        if (row == end) continue;
+        if (row->msg != type && (rows.count == 1 || (++row)->msg != type)) continue;
         args.ordinal = ordinal;
         Reader in(value, tlv_len);
         const int r = row->handler(in, record, args);

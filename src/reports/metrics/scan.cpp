@@ -100,7 +100,7 @@ void release_list(ChScanChannel& ch)
     uint32_t link = ch.nbr_head;
     while (ChScanNbrBss* node = scan::node_at(link)) {
         const uint32_t next = node->next;
-        scan::node_delete(link);
+        scan::node_delete(link, node);
         link = next;
     }
     ch.nbr_num = 0;
