@@ -7,7 +7,7 @@ extern "C" {
 #endif
 
 extern int lusl_bench_counting;
-extern unsigned long lusl_bench_allocs; /* malloc, calloc, realloc */
+extern unsigned long lusl_bench_allocs; /* malloc, calloc, realloc of NULL */
 extern unsigned long lusl_bench_frees;  /* free of a non-null pointer */
 
 /* Lines the benchmark's own log sink saw per level; only the null-sink binary has them. */

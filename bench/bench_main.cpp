@@ -4,6 +4,8 @@
 // luSL_Msg_parser_n on the same stream, with the same recv). Heap calls are counted during
 // the library's calls only. The same source builds the default-sink and the null-sink binary.
 //
+// recv/ (receive.cpp) times luSL_Msg_recv against a raw recvfrom of the same datagram.
+//
 // floor/, library/ and library_n/ time each on its own. paired/ runs the three in alternating
 // blocks of a few messages and reports medians over the blocks: on a shared host the speed
 // changes by half from one second to the next, and only messages timed side by side compare.
@@ -26,6 +28,7 @@
 #include "alloc_count.h"
 #include "cases.h"
 #include "luSL/luSL.h"
+#include "receive.h"
 
 #ifndef LUSL_BENCH_SINK
 #define LUSL_BENCH_SINK "default"
@@ -335,6 +338,10 @@ int main(int argc, char** argv)
         benchmark::RegisterBenchmark(("library_n/" + c->name).c_str(), run_library_n, c, p);
         benchmark::RegisterBenchmark(("paired/" + c->name).c_str(), run_paired, c, p)->UseRealTime();
     }
+    std::vector<std::vector<uint8_t>> compact;
+    for (size_t i = 0; i < all.size(); ++i)
+        if (probes[i].sent && (all[i].type == 0x800C || all[i].type == 0x801C)) compact.push_back(probes[i].dgram);
+    if (!lusl::bench::register_receive(compact)) problem("receive benchmarks: loopback sockets");
     if (!problems.empty()) benchmark::AddCustomContext("problems", problems);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

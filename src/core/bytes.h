@@ -15,6 +15,52 @@
 
 namespace lusl {
 
+// Zeros behind a failed Fixed view, so that reading one is harmless.
+inline constexpr uint8_t kFixedZeros[64] = {};
+
+// N bytes that one bounds check made available. Fields are read at offsets fixed at compile
+// time and checked against N there, so a fixed-size TLV costs one check, not one per field.
+// A view whose bytes were not there reads zeros, like a failed Reader.
+template <size_t N>
+class Fixed {
+    static_assert(N <= sizeof kFixedZeros);
+
+public:
+    LUSL_CURSOR_INLINE explicit operator bool() const noexcept { return ok_; }
+
+    template <size_t At>
+    LUSL_CURSOR_INLINE uint8_t u8() const noexcept
+    {
+        static_assert(At + 1 <= N);
+        return p_[At];
+    }
+    template <size_t At>
+    LUSL_CURSOR_INLINE uint16_t be16() const noexcept
+    {
+        static_assert(At + 2 <= N);
+        return static_cast<uint16_t>((p_[At] << 8) | p_[At + 1]);
+    }
+    template <size_t At>
+    LUSL_CURSOR_INLINE uint32_t be32() const noexcept
+    {
+        static_assert(At + 4 <= N);
+        return (uint32_t{p_[At]} << 24) | (uint32_t{p_[At + 1]} << 16) | (uint32_t{p_[At + 2]} << 8) | p_[At + 3];
+    }
+    template <size_t At, size_t Len>
+    LUSL_CURSOR_INLINE void copy(void* dst) const noexcept
+    {
+        static_assert(At + Len <= N);
+        std::memcpy(dst, p_ + At, Len);
+    }
+
+private:
+    friend class Reader;
+    constexpr Fixed(const uint8_t* p, bool ok) noexcept : p_(p), ok_(ok) {}
+
+    const uint8_t* p_;
+    bool ok_;
+};
+
 class Reader {
 public:
     constexpr Reader(const uint8_t* data, size_t size) noexcept : p_(data), size_(data ? size : 0) {}
@@ -55,6 +101,15 @@ public:
         if (!fits(n)) return false;
         pos_ += n;
         return true;
+    }
+    // Takes the next N bytes as a Fixed view (one that reads zeros on a short read).
+    template <size_t N>
+    LUSL_CURSOR_INLINE Fixed<N> fixed() noexcept
+    {
+        if (!fits(N)) return Fixed<N>(kFixedZeros, false);
+        const Fixed<N> f(p_ + pos_, true);
+        pos_ += N;
+        return f;
     }
     // Splits off the next n bytes as a Reader of their own (empty and failed on a short read).
     LUSL_CURSOR_INLINE Reader sub(size_t n) noexcept
@@ -108,6 +163,15 @@ public:
         return put(b, 4);
     }
     LUSL_CURSOR_INLINE bool bytes(const void* src, size_t n) noexcept { return put(src, n); }
+    // Hands out the next n bytes to be filled in one go (a block whose size its writer
+    // has just computed); nullptr when they do not fit, the writer left as it was, as has().
+    LUSL_CURSOR_INLINE uint8_t* claim(size_t n) noexcept
+    {
+        if (!has(n)) return nullptr;
+        uint8_t* at = p_ + pos_;
+        pos_ += n;
+        return at;
+    }
 
     LUSL_CURSOR_INLINE bool has(size_t n) const noexcept { return ok_ && n <= cap_ - pos_; }
     LUSL_CURSOR_INLINE size_t size() const noexcept { return pos_; }

@@ -5,6 +5,10 @@
 #include <cstddef>
 #include <cstdint>
 
+// For the library's own extern data: -fvisibility=hidden covers definitions only, and code
+// reaching a table through the GOT pays a load for it on every use.
+#define LUSL_HIDDEN __attribute__((visibility("hidden")))
+
 namespace lusl {
 
 // Stream length of the documented entry points, which trust the end-of-message TLV.

@@ -5,11 +5,11 @@
 
 namespace lusl {
 namespace {
-
 constexpr uint8_t L = kLength, O = kOrdinalAp, S = kOrdinalShared, M = kSrcMac, T = kScratch;
+} // namespace
 
 // Sorted by TLV type; a TLV with two rows is tried against both message types in order.
-constexpr Row kRows[] = {
+constexpr Row kDispatchRows[kRowCount] = {
     {0x03, 0x0003, h_DeviceInfo, kNone, true},
     {0x09, 0x0006, h_LinkMetricTx, L, true},
     {0x0A, 0x0006, h_LinkMetricRx, L, true},
@@ -59,41 +59,64 @@ constexpr Row kRows[] = {
     {0xCC, 0x802C, h_akm_suite_capabilities, kNone, true},
     {0xD4, 0x8002, h_DeviceInventory, kNone, false},
 };
-constexpr size_t kRowCount = sizeof kRows / sizeof kRows[0];
-static_assert(kRowCount == 48);
+
+namespace {
 
 constexpr bool rows_consistent()
 {
     for (size_t i = 0; i < kRowCount; ++i) {
-        if (i && kRows[i - 1].tlv > kRows[i].tlv) return false; // sorted by TLV
+        if (i && kDispatchRows[i - 1].tlv > kDispatchRows[i].tlv) return false; // sorted by TLV
         for (size_t j = 0; j < i; ++j) {
-            if (kRows[j].tlv == kRows[i].tlv && kRows[j].msg == kRows[i].msg) return false;
+            if (kDispatchRows[j].tlv == kDispatchRows[i].tlv && kDispatchRows[j].msg == kDispatchRows[i].msg) return false;
         }
     }
     return true;
 }
 static_assert(rows_consistent(), "dispatch rows: sorted by TLV, no duplicate (TLV, message) pair");
 
-struct Index {
-    uint8_t first[256];
-    uint8_t count[256];
-};
-
-constexpr Index make_index()
+// The counter a row's ordinal comes from.
+constexpr uint8_t counter_of(const Row& r)
 {
-    Index ix{};
+    return (r.extra & kOrdinalAp) ? kApCounter : (r.extra & kOrdinalShared) ? kSharedCounter : kNoCounter;
+}
+
+constexpr TlvIndex make_index()
+{
+    TlvIndex ix{};
     for (size_t i = kRowCount; i-- > 0;) {
-        ix.first[kRows[i].tlv] = static_cast<uint8_t>(i);
-        ++ix.count[kRows[i].tlv];
+        TlvRows& t = ix.of[kDispatchRows[i].tlv];
+        t.first = static_cast<uint8_t>(i);
+        ++t.count;
+        t.counter = counter_of(kDispatchRows[i]);
     }
     return ix;
 }
-constexpr Index kIndex = make_index();
 
 } // namespace
 
-RowSpan rows_for(uint8_t tlv) noexcept { return {kRows + kIndex.first[tlv], kIndex.count[tlv]}; }
-size_t row_count() noexcept { return kRowCount; }
-const Row* rows_begin() noexcept { return kRows; }
+constexpr TlvIndex kTlvIndex = make_index();
+
+namespace {
+
+// A counter counts every TLV of its types whatever the message, so all rows of a type
+// must take their ordinal from the same one.
+constexpr bool counters_consistent()
+{
+    for (const Row& r : kDispatchRows)
+        if (counter_of(r) != kTlvIndex.of[r.tlv].counter) return false;
+    return kTlvIndex.of[0x94].counter == kApCounter && kTlvIndex.of[0x8F].counter == kSharedCounter &&
+           kTlvIndex.of[0xC6].counter == kSharedCounter;
+}
+static_assert(counters_consistent(), "dispatch rows: one counter per TLV type");
+
+constexpr bool at_most_two_rows()
+{
+    for (const TlvRows& t : kTlvIndex.of)
+        if (t.count > 2) return false;
+    return true;
+}
+static_assert(at_most_two_rows(), "the walker tries at most two rows per TLV type");
+
+} // namespace
 
 } // namespace lusl

@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "core/bytes.h"
+#include "core/core.h"
 
 namespace lusl {
 
@@ -19,6 +20,8 @@ struct Args {
 
 // Starts the station index of a scratch table the walker has just allocated.
 void scratch_index_reset() noexcept;
+// A BSS entry of the AP Metrics Response was (re)written: station lookups search again.
+void bss_entries_changed() noexcept;
 
 // A handler reads one TLV value (the Reader is bounded to it; size() is the TLV length)
 // into the record and returns 0 on success.
@@ -33,22 +36,54 @@ enum Extra : uint8_t {
     kScratch = 16,
 };
 
+// The handler first: no padding between the fields.
 struct Row {
-    uint8_t tlv;
-    uint16_t msg;
+    constexpr Row(uint8_t t, uint16_t m, Handler h, uint8_t e, bool o) noexcept
+        : handler(h), msg(m), tlv(t), extra(e), ored(o)
+    {
+    }
     Handler handler;
+    uint16_t msg;
+    uint8_t tlv;
     uint8_t extra; // Extra bits: what the documented extractor takes besides value and record
     bool ored;     // false: the result is ignored
 };
+static_assert(sizeof(Row) == (sizeof(void*) == 8 ? 16 : 12));
+
+inline constexpr size_t kRowCount = 48;
+extern const Row kDispatchRows[kRowCount] LUSL_HIDDEN;
+
+// Which counter of the walker a TLV type moves (its rows' ordinals come from it).
+enum Counter : uint8_t {
+    kNoCounter = 0,
+    kApCounter = 1,     // AP Metrics TLVs (0x94)
+    kSharedCounter = 2, // Operating Channel Report and Radio Metrics TLVs (0x8F, 0xC6)
+};
+
+// Per TLV type: its rows and its counter.
+struct TlvRows {
+    uint8_t first;   // index of its first row
+    uint8_t count;   // 0: no row, an unknown TLV
+    uint8_t counter; // Counter
+    uint8_t unused;  // a word per type: one load
+};
+struct TlvIndex {
+    TlvRows of[256];
+};
+extern const TlvIndex kTlvIndex LUSL_HIDDEN;
 
 // Rows of one TLV type, in table order.
 struct RowSpan {
     const Row* first;
     size_t count;
 };
-RowSpan rows_for(uint8_t tlv) noexcept;
-size_t row_count() noexcept;
-const Row* rows_begin() noexcept;
+inline RowSpan rows_for(uint8_t tlv) noexcept
+{
+    const TlvRows& t = kTlvIndex.of[tlv];
+    return {kDispatchRows + t.first, t.count};
+}
+inline size_t row_count() noexcept { return kRowCount; }
+inline const Row* rows_begin() noexcept { return kDispatchRows; }
 
 // Largest TLV value: the bound of exported extractors that are not told their length.
 inline constexpr size_t kMaxTlvLen = 65535;

@@ -21,8 +21,8 @@ int walk(uint16_t type, const uint8_t* tlvs, size_t len, uint8_t* record, const 
     LUSL_LOG(kModMsg, kDebug, "[MSG] Process tlv of %s(0x%04X)\n", display_name(type), type);
 
     int result = 0;
-    unsigned ap_metrics_count = 0;
-    unsigned shared_count = 0;
+    // Indexed by Counter; [kNoCounter] counts what no row takes an ordinal from.
+    unsigned counts[3] = {};
     Args args;
     args.src_mac = src_mac;
 
@@ -39,45 +39,43 @@ int walk(uint16_t type, const uint8_t* tlvs, size_t len, uint8_t* record, const 
     }
     if (!tlvs) len = 0;
 
-    size_t pos = 0;
-    while (pos < len && tlvs[pos] != 0) {
-        const uint8_t t = tlvs[pos];
-        if (len - pos < 3) {
+    // p: the type byte of the next TLV; left: the stream's bytes from p on.
+    const uint8_t* p = tlvs;
+    for (size_t left = len; left != 0 && *p != 0;) {
+        const uint8_t t = *p;
+        if (left < 3) {
             LUSL_LOG(kModTlv, kErr, "[TLV] TLV type=0x%02X header runs past the end of the stream\n", t);
             return -1;
         }
-        const size_t tlv_len = static_cast<size_t>(tlvs[pos + 1]) << 8 | tlvs[pos + 2];
-        if (tlv_len > len - pos - 3) {
+        const size_t tlv_len = static_cast<size_t>(p[1]) << 8 | p[2];
+        // Only TLVs after the first are checked for a zero length.
+        if (tlv_len == 0 && p != tlvs) {
+            LUSL_LOG(kModTlv, kWarn, "[TLV] ptlv_header->length is zero, STOP parsing!!\n");
+            return -1;
+        }
+        if (tlv_len > left - 3) {
             LUSL_LOG(kModTlv, kErr, "[TLV] TLV type=0x%02X length=%u runs past the end of the stream\n", t,
                      static_cast<unsigned>(tlv_len));
             return -1;
         }
+        const uint8_t* const value = p + 3;
+        p = value + tlv_len;
+        left -= 3 + tlv_len;
 
-        const RowSpan rows = rows_for(t);
+        const TlvRows rows = kTlvIndex.of[t];
         if (rows.count == 0) {
             LUSL_LOG(kModTlv, kDebug, "[TLV] Unknown TLV type=0x%02X\n", t);
-        } else {
-            // Counters count every TLV of their kinds, whatever the message.
-            if (t == 0x94) ++ap_metrics_count;
-            if (t == 0x8F || t == 0xC6) ++shared_count;
-            for (size_t i = 0; i < rows.count; ++i) {
-                const Row& row = rows.first[i];
-                if (row.msg != type) continue;
-                args.ordinal = (row.extra & kOrdinalAp)       ? ap_metrics_count - 1
-                               : (row.extra & kOrdinalShared) ? shared_count - 1
-                                                              : 0;
-                Reader in(tlvs + pos + 3, tlv_len);
-                const int r = row.handler(in, record, args);
-                if (row.ored) result |= r;
-            }
+            continue;
         }
-
-        pos += 3 + tlv_len;
-        // Only TLVs after the first are checked for a zero length.
-        if (pos < len && tlvs[pos] != 0 && len - pos >= 3 && tlvs[pos + 1] == 0 && tlvs[pos + 2] == 0) {
-            LUSL_LOG(kModTlv, kWarn, "[TLV] ptlv_header->length is zero, STOP parsing!!\n");
-            return -1;
-        }
+        // Counters count every TLV of their kinds, whatever the message.
+        const unsigned ordinal = counts[rows.counter]++;
+        // A type has one or two rows, and at most one of them names this message.
+        const Row* row = kDispatchRows + rows.first;
+        if (row->msg != type && (rows.count == 1 || (++row)->msg != type)) continue;
+        args.ordinal = ordinal;
+        Reader in(value, tlv_len);
+        const int r = row->handler(in, record, args);
+        if (row->ored) result |= r;
     }
     return result;
 }

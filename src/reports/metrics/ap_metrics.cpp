@@ -45,6 +45,7 @@ int h_APMetrics(Reader& in, uint8_t* record, const Args& args)
     r.bss_num = static_cast<uint8_t>(n + 1);
     ApMetricsBss& bss = r.bss[n];
     in.copy(bss.bssid, 6);
+    bss_entries_changed();
     bss.ch_util = in.u8();
     const uint16_t reported = in.be16();
     uint16_t sta_num = reported;

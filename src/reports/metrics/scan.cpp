@@ -43,14 +43,16 @@ constexpr size_t kStampChars = sizeof(ChScanChannel::timestamp) - 1; // 64
 
 static_assert(sizeof(ChScanNbrBss::ch_bw) == kStrRoom);
 
+constexpr size_t kNbrHead = 7; // BSSID, SSID length
+constexpr size_t kNbrMid = 2;  // signal strength, channel bandwidth length
+constexpr size_t kBssLoad = 3; // channel utilisation, station count
+
 // Steps over one neighbour; the Reader fails when it runs past the value.
-void skip_neighbour(Reader& in)
+[[gnu::always_inline]] inline void skip_neighbour(Reader& in)
 {
-    in.skip(6);
-    in.skip(in.u8()); // SSID
-    in.skip(1);
-    in.skip(in.u8()); // channel bandwidth
-    if (in.u8() & 0x80) in.skip(3);
+    in.skip(in.fixed<kNbrHead>().u8<6>()); // SSID
+    in.skip(in.fixed<kNbrMid>().u8<1>());  // channel bandwidth
+    if (in.u8() & 0x80) in.skip(kBssLoad);
 }
 
 // True when the fields of a successful result (after the status byte) fit the value. Checked
@@ -66,25 +68,28 @@ bool result_fits(Reader in)
 }
 
 // A length byte may announce more than the field's room: keep what fits, step over the rest.
-void read_string(Reader& in, uint8_t (&field)[kStrRoom], size_t len)
+[[gnu::always_inline]] inline void read_string(Reader& in, uint8_t (&field)[kStrRoom], size_t len)
 {
     const size_t keep = std::min(len, kStrRoom);
     in.copy(field, keep);
     in.skip(len - keep);
 }
 
-void read_neighbour(Reader& in, ChScanNbrBss& nb)
+[[gnu::always_inline]] inline void read_neighbour(Reader& in, ChScanNbrBss& nb)
 {
-    in.copy(nb.bssid, 6);
-    nb.ssid_len = in.u8();
+    const auto head = in.fixed<kNbrHead>();
+    head.copy<0, 6>(nb.bssid);
+    nb.ssid_len = head.u8<6>();
     read_string(in, nb.ssid, nb.ssid_len);
-    nb.signal_strength = in.u8();
-    nb.ch_bw_len = in.u8();
+    const auto mid = in.fixed<kNbrMid>();
+    nb.signal_strength = mid.u8<0>();
+    nb.ch_bw_len = mid.u8<1>();
     read_string(in, nb.ch_bw, nb.ch_bw_len);
     nb.bss_load_present = in.u8();
     if (nb.bss_load_present & 0x80) {
-        nb.ch_util = in.u8();
-        nb.sta_count = in.be16();
+        const auto load = in.fixed<kBssLoad>();
+        nb.ch_util = load.u8<0>();
+        nb.sta_count = load.be16<1>();
     }
 }
 
@@ -95,7 +100,7 @@ void release_list(ChScanChannel& ch)
     uint32_t link = ch.nbr_head;
     while (ChScanNbrBss* node = scan::node_at(link)) {
         const uint32_t next = node->next;
-        scan::node_delete(link);
+        scan::node_delete(link, node);
         link = next;
     }
     ch.nbr_num = 0;
@@ -116,15 +121,19 @@ ChScanRadio* find_radio(ChScanRpt& r, const uint8_t (&ruid)[6])
 
 } // namespace
 
-int h_ChScanResult(Reader& in, uint8_t* record, const Args&)
+int h_ChScanResult(Reader& value, uint8_t* record, const Args&)
 {
+    // A cursor of our own: the stores into the record and the nodes cannot alias it, so it
+    // stays in registers.
+    Reader in = value;
     auto& r = record_as<ChScanRpt>(record);
-    if (!in.has(9)) return refuse_short(kTlvName, in.size());
+    const auto head = in.fixed<9>();
+    if (!head) return refuse_short(kTlvName, in.size());
     uint8_t ruid[6];
-    in.copy(ruid, 6);
-    const uint8_t op_class = in.u8();
-    const uint8_t channel = in.u8();
-    const uint8_t status = in.u8();
+    head.copy<0, 6>(ruid);
+    const uint8_t op_class = head.u8<6>();
+    const uint8_t channel = head.u8<7>();
+    const uint8_t status = head.u8<8>();
     if (status == 0 && !result_fits(in)) return refuse_short(kTlvName, in.size());
 
     if (CheckingNullMAC(ruid)) {
@@ -152,18 +161,19 @@ int h_ChScanResult(Reader& in, uint8_t* record, const Args&)
              LUSL_MAC_ARG(radio->ruid), op_class, channel, status);
     if (status != 0) return 0;
 
-    // The radio keeps up to 65 timestamp bytes over the earlier ones; the channel a string.
-    uint8_t stamp[kStampRoom] = {};
+    // The radio keeps up to 65 timestamp bytes over the earlier ones (those after them stay);
+    // the channel keeps them as a string, up to their first zero.
     const size_t stamp_len = in.u8();
     const size_t keep = std::min(stamp_len, kStampRoom);
-    in.copy(stamp, keep);
+    in.copy(radio->timestamp, keep);
     in.skip(stamp_len - keep);
-    ch.ch_util = in.u8();
-    ch.noise = in.u8();
-    const uint16_t n = in.be16();
+    const auto mid = in.fixed<4>();
+    ch.ch_util = mid.u8<0>();
+    ch.noise = mid.u8<1>();
+    const uint16_t n = mid.be16<2>();
     ch.nbr_num = n;
-    std::memcpy(radio->timestamp, stamp, keep);
-    std::memcpy(ch.timestamp, stamp, strnlen(reinterpret_cast<const char*>(stamp), kStampChars));
+    std::memcpy(ch.timestamp, radio->timestamp,
+                strnlen(reinterpret_cast<const char*>(radio->timestamp), std::min(keep, kStampChars)));
     LUSL_LOG(kModTlv, kDebug, "[TLV] Ch Scan result: Util = %hhu, NumNbr = %hu, Noise = %hhu\n", ch.ch_util, n,
              ch.noise);
 
@@ -182,8 +192,9 @@ int h_ChScanResult(Reader& in, uint8_t* record, const Args&)
         tail = nn.node;
         read_neighbour(in, *nn.node);
     }
-    radio->scan_duration = in.be32();
-    radio->scan_type = in.u8();
+    const auto end = in.fixed<5>();
+    radio->scan_duration = end.be32<0>();
+    radio->scan_type = end.u8<4>();
     return 0;
 }
 

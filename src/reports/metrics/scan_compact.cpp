@@ -58,19 +58,23 @@ bool put_channel(Writer& w, const ChScanChannel& ch)
         // A length above the node's room was stored as received; only the room was kept.
         const uint8_t s = std::min<uint8_t>(nb->ssid_len, kStrRoom);
         const uint8_t bw = std::min<uint8_t>(nb->ch_bw_len, kStrRoom);
-        if (!w.has(kNbrFixed + s + bw)) {
+        uint8_t* o = w.claim(kNbrFixed + s + bw);
+        if (!o) {
             whole = false;
             break;
         }
-        w.bytes(nb->bssid, 6);
-        w.u8(s);
-        w.bytes(nb->ssid, s);
-        w.u8(nb->signal_strength);
-        w.u8(bw);
-        w.bytes(nb->ch_bw, bw);
-        w.u8(nb->bss_load_present);
-        w.u8(nb->ch_util);
-        w.le16(nb->sta_count);
+        // The block as laid out above, filled in place.
+        std::memcpy(o, nb->bssid, 6);
+        o[6] = s;
+        std::memcpy(o + 7, nb->ssid, s);
+        o += 7 + s;
+        o[0] = nb->signal_strength;
+        o[1] = bw;
+        std::memcpy(o + 2, nb->ch_bw, bw);
+        o += 2 + bw;
+        o[0] = nb->bss_load_present;
+        o[1] = nb->ch_util;
+        patch_le16(o + 2, nb->sta_count);
         link = nb->next;
     }
     patch_le16(w.data() + count_at, n);

@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <cstdlib>
 
+#include "core/core.h"
 #include "luSL/luSL.h"
 
 namespace lusl::scan {
@@ -35,7 +36,8 @@ inline ChScanNbrBss* node_at(uint32_t link) noexcept
     return reinterpret_cast<ChScanNbrBss*>(static_cast<uintptr_t>(link)); // NOLINT(performance-no-int-to-ptr)
 }
 
-inline void node_delete(uint32_t link) noexcept { free(node_at(link)); }
+// Releases the node p that node_at(link) gave.
+inline void node_delete(uint32_t, ChScanNbrBss* p) noexcept { free(p); }
 
 #else
 
@@ -50,7 +52,7 @@ struct NodeTable {
     uint32_t free_head; // link of the last released slot, 0 when none
     uint32_t live;
 };
-extern NodeTable g_nodes;
+extern NodeTable g_nodes LUSL_HIDDEN;
 
 // Out of line: taken once per 64 new slots at most.
 bool grow_table() noexcept;
@@ -87,10 +89,9 @@ inline ChScanNbrBss* node_at(uint32_t link) noexcept
     return reinterpret_cast<ChScanNbrBss*>(~v); // NOLINT(performance-no-int-to-ptr)
 }
 
-inline void node_delete(uint32_t link) noexcept
+// Releases the node p that node_at(link) gave.
+inline void node_delete(uint32_t link, ChScanNbrBss* p) noexcept
 {
-    ChScanNbrBss* p = node_at(link);
-    if (!p) return;
     free(p);
     NodeTable& t = g_nodes;
     t.slot[link - 1] = static_cast<uintptr_t>(t.free_head) << 1;

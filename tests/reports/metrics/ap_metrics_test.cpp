@@ -270,6 +270,25 @@ TEST_F(Metrics, StationsThatCannotBePlacedAndStationBlocksByReportedCount)
                                "8/3 [TLV] sta_idx is larger than MAX_STA_PER_BSS\n"}));
 }
 
+// A walk over a caller's record takes each BSS's first free station entry wherever it lies:
+// past entries the caller filled, and again after a link metrics TLV whose station MAC is
+// zero (its entry stays free, so the next station overwrites it).
+TEST_F(Metrics, WalkOverACallersRecordTakesTheFirstFreeStationEntry)
+{
+    rec.assign(kRecordSize, 0);
+    for (unsigned s : {0u, 2u}) std::memcpy(&rec[sta_at(0, s) + 2], sta(10 + s).data(), 6);
+    const Bytes s = cat({join({ap_metrics(kBssA, 4), link(zeros(6), kBssA, 9, 9, 9), link(sta(1), kBssA, 1, 1, 1),
+                               link(sta(2), kBssA, 2, 2, 2), link(sta(3), kBssA, 3, 3, 3)}),
+                         zeros(3)});
+    EXPECT_EQ(process_tlv(0x800C, s.data(), rec.data(), nullptr), 0);
+    luSL_Msg_free(0x800C);
+    EXPECT_EQ(slice(rec, sta_at(0, 0), 8), cat({zeros(2), sta(10)}));
+    EXPECT_EQ(slice(rec, sta_at(0, 1), 23), cat({zeros(2), block(sta(1), 1, 1, 1, kBssA)}));
+    EXPECT_EQ(slice(rec, sta_at(0, 2), 8), cat({zeros(2), sta(12)}));
+    EXPECT_EQ(slice(rec, sta_at(0, 3), 23), cat({zeros(2), block(sta(2), 2, 2, 2, kBssA)}));
+    EXPECT_EQ(slice(rec, sta_at(0, 4), 23), cat({zeros(2), block(sta(3), 3, 3, 3, kBssA)}));
+}
+
 // Called directly, the extractors join through the caller's table; without one only link
 // metrics place a station.
 TEST_F(Metrics, ExportedExtractorsTakeTheCallersScratchTable)
