@@ -76,7 +76,7 @@ sh "$examples/run.sh" "$t/cmake" "$examples"
 step "the installed tool"
 lusl=/usr/bin/lusl
 [ "$($lusl --version)" = "lusl $version (libluSL $version)" ] || fail "lusl --version: $($lusl --version)"
-sample=/usr/share/lusl/samples/mesh-session.pcap
+sample=/usr/share/luSL/samples/mesh-session.pcap
 $lusl -q replay "$sample" --dump --json >"$t/records.json" 2>"$t/replay.err" ||
     { cat "$t/replay.err" >&2; fail "lusl replay of the sample failed"; }
 # Every record forwarded came back over the tool's private port and was printed.
