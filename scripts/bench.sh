@@ -158,8 +158,9 @@ if [ "$footprint" = 1 ]; then
     if ! command -v "${prefix}size" >/dev/null; then
       echo "$label: ${prefix}size not installed (scripts/deps.sh cross)"; return
     fi
-    cmake --preset "$preset" -B "$dir" >/dev/null
-    cmake --build "$dir" -j"$jobs" --target luSL >/dev/null
+    if ! { cmake --preset "$preset" -B "$dir" && cmake --build "$dir" -j"$jobs" --target luSL; } >"$out/$preset.log" 2>&1; then
+      echo "$label: build failed, see $out/$preset.log"; return
+    fi
     tmp=$(mktemp)
     cp "$dir/libluSL.so" "$tmp"
     "${prefix}strip" --strip-unneeded "$tmp"
