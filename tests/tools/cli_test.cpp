@@ -261,6 +261,29 @@ TEST_F(Cli, DumpLeavesABoundPortToItsListenerUnlessTold)
     EXPECT_NE(dump.err.find("lusl dump: 2 records received"), std::string::npos) << dump.err;
 }
 
+TEST_F(Cli, ASteeringProcessStartedAfterDumpStillOpensThePort)
+{
+    Result dump;
+    std::thread t([&] { dump = sh("echo $$ >pid; exec $L dump --port 0 --json", "first"); });
+    const bool up = ready("first", "listening on 127.0.0.1:");
+    const std::string err = slurp(path("first.err"));
+    const pid_t pid = std::atoi(slurp(path("pid")).c_str());
+    int fd = -1;
+    if (up) {
+        const int port = std::atoi(err.c_str() + err.find("127.0.0.1:") + 10);
+        fd = luSL_Socket_init(port);
+        if (fd >= 0) send_to(static_cast<uint16_t>(port), kFailedConn);
+    }
+    if (pid > 0) kill(pid, SIGINT);
+    t.join();
+    ASSERT_TRUE(up) << err;
+    ASSERT_GE(fd, 0) << "dump keeps the steering process from binding its port";
+    pollfd p{fd, POLLIN, 0};
+    EXPECT_EQ(poll(&p, 1, 5000), 1) << "the steering process, bound last, does not get the records";
+    luSL_Socket_deinit(fd);
+    EXPECT_EQ(dump.status, 0) << dump.err;
+}
+
 TEST_F(Cli, DumpCountsWhatTheReceiveBufferDroppedAndEndsWithItsCount)
 {
     // dump is stopped while a burst arrives, so its receive buffer overflows; once it runs
