@@ -32,6 +32,9 @@ sockaddr_in loopback(uint16_t port)
 
 // Without SO_REUSEADDR the bind fails while any other socket holds the port, whatever
 // options that socket set: the test that keeps the tool from stealing a listener's records.
+// Once bound, the port is shared, so that a steering process started later can still open
+// it (and, bound last, gets the records from then on): a watching tool never keeps the real
+// receiver from starting.
 int bind_exclusive(uint16_t port)
 {
     int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, IPPROTO_UDP);
@@ -43,6 +46,8 @@ int bind_exclusive(uint16_t port)
         if (e == EADDRINUSE) throw PortInUse(port);
         throw InputError("cannot bind 127.0.0.1:" + std::to_string(port) + ": " + std::strerror(e));
     }
+    const int on = 1;
+    (void)setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
     return fd;
 }
 

@@ -115,13 +115,6 @@ private:
     Clock::time_point last_{};
 };
 
-std::string hex16(uint16_t v)
-{
-    char s[8];
-    std::snprintf(s, sizeof s, "0x%04x", v);
-    return s;
-}
-
 std::string fragment_list(const Reassembler::Incomplete& inc)
 {
     std::string s;
@@ -182,13 +175,13 @@ int feed(FrameSource& rd, const ReplayOptions& o, std::ostream& out, std::ostrea
     auto report_incomplete = [&](const std::vector<Reassembler::Incomplete>& list) {
         for (const auto& inc : list) {
             ++st.incomplete;
-            note << path << ": incomplete CMDU: " << describe(inc.type) << " id " << hex16(inc.mid) << " from "
+            note << path << ": incomplete CMDU: " << describe(inc.type) << " id " << code_str(inc.mid) << " from "
                  << mac_str(inc.src) << " (first fragment in frame " << inc.first_frame << "): fragments "
                  << fragment_list(inc) << " arrived, "
                  << (inc.last ? "the last is " + std::to_string(*inc.last) : std::string("the last never came")) << '\n';
             if (o.json)
                 event(out, "incomplete",
-                      {{"type", code_str(inc.type)}, {"name", type_name(inc.type)}, {"mid", hex16(inc.mid)},
+                      {{"type", code_str(inc.type)}, {"name", type_name(inc.type)}, {"mid", code_str(inc.mid)},
                        {"mac", mac_str(inc.src)}, {"first_frame", inc.first_frame}, {"fragments", inc.have},
                        {"last", inc.last ? Json(*inc.last) : Json()}});
         }
@@ -223,8 +216,8 @@ int feed(FrameSource& rd, const ReplayOptions& o, std::ostream& out, std::ostrea
             return;
         }
         const std::string where = path + ": frame " + std::to_string(c.frame) + ": " + describe(type) + " id " +
-                                  hex16(c.hdr.mid) + " from " + mac_str(c.src);
-        const Json source = {{"frame", c.frame}, {"mac", mac_str(c.src)}, {"mid", hex16(c.hdr.mid)}};
+                                  code_str(c.hdr.mid) + " from " + mac_str(c.src);
+        const Json source = {{"frame", c.frame}, {"mac", mac_str(c.src)}, {"mid", code_str(c.hdr.mid)}};
         auto refuse = [&](const std::string& why) {
             ++tc.refused;
             note << where << ": " << why << '\n';
