@@ -388,6 +388,8 @@ std::function<std::optional<int>(std::ostream&, std::ostream&)> add_live_command
     l->add_flag("--promisc", st->lo.promisc, "put the interface in promiscuous mode");
     l->add_flag("--outgoing", st->lo.outgoing, "also take the frames this host sends");
     l->add_option("-w,--write", st->lo.write, "keep the captured frames in this pcap file");
+    l->add_option("--write-channel", st->lo.feed.write_channel,
+                  "write every datagram sent to a pcap file, as tcpdump -i lo would (receives like --dump)");
     l->add_option("-c,--count", st->lo.feed.count, "stop after COUNT IEEE 1905 frames");
     l->add_option("--duration", st->lo.duration, "stop after this many seconds")->check(CLI::NonNegativeNumber);
     l->add_flag("--no-status", st->no_status, "no status line on a terminal");

@@ -4,6 +4,7 @@
 //   live_helper flood OUT.pcap MIDS FRAGS  fragments 0..FRAGS-1 of MIDS CMDUs, none of them last
 //   live_helper odd OUT.pcap               one whole CMDU among frames send must not send
 //   live_helper same-records A B           the JSON lines of two runs, frame numbers and times left out
+//   live_helper same-datagrams A B         their records only, without their sources (as in a channel capture)
 //   live_helper same-frames CAPTURE COPY   COPY holds the IEEE 1905 frames of CAPTURE, byte for byte
 //   live_helper get FILE POINTER           a value of the summary line of FILE
 #include <nlohmann/json.hpp>
@@ -48,11 +49,16 @@ void strip(json& j)
         for (auto& v : j) strip(v);
 }
 
-int same_records(const std::string& a, const std::string& b)
+int same_records(const std::string& a, const std::string& b, bool datagrams_only)
 {
     std::vector<json> x = lines(a), y = lines(b);
-    for (auto* v : {&x, &y})
-        for (json& j : *v) strip(j);
+    for (auto* v : {&x, &y}) {
+        if (datagrams_only) std::erase_if(*v, [](const json& j) { return j.contains("event"); });
+        for (json& j : *v) {
+            if (datagrams_only) j.erase("source");
+            strip(j);
+        }
+    }
     for (size_t i = 0; i < std::max(x.size(), y.size()); ++i) {
         if (i < x.size() && i < y.size() && x[i] == y[i]) continue;
         std::cerr << "line " << i + 1 << " differs:\n  " << a << ": " << (i < x.size() ? x[i].dump() : "(none)") << "\n  " << b
@@ -128,7 +134,8 @@ int main(int argc, char** argv)
     try {
         if (a.size() == 4 && a[0] == "flood") return flood(a[1], std::stoul(a[2]), std::stoul(a[3]));
         if (a.size() == 2 && a[0] == "odd") return odd(a[1]);
-        if (a.size() == 3 && a[0] == "same-records") return same_records(a[1], a[2]);
+        if (a.size() == 3 && a[0] == "same-records") return same_records(a[1], a[2], false);
+        if (a.size() == 3 && a[0] == "same-datagrams") return same_records(a[1], a[2], true);
         if (a.size() == 3 && a[0] == "same-frames") return same_frames(a[1], a[2]);
         if (a.size() == 3 && a[0] == "get") {
             json s;

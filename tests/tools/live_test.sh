@@ -107,7 +107,7 @@ session)
   n=$(get "$work/replay.out" /ieee1905_frames)
   tx=$(in_ns cat /sys/class/net/lu1/statistics/tx_packets)
 
-  start_listen --dump --json --port 0 --count "$n" --write "$work/wire.pcap"
+  start_listen --dump --json --port 0 --count "$n" --write "$work/wire.pcap" --write-channel "$work/channel.pcap"
   in_ns timeout 60 "$lusl" send -i lu1 --json "$sample" >"$work/send.out" 2>"$work/send.err" ||
     fail "send exited $?: $(cat "$work/send.err")"
   end_listen
@@ -123,6 +123,10 @@ session)
   done
   [ "$(get "$work/listen.out" /fragments/reassembled)" -ge 1 ] || fail "no fragmented CMDU in the sample"
   [ "$(get "$work/listen.out" /interface)" = lu0 ] || fail "the summary does not name the interface"
+  # The channel capture holds what was printed.
+  "$lusl" dump --read "$work/channel.pcap" --json >"$work/channel.out" 2>"$work/channel.err" ||
+    fail "dump --read of listen's channel capture: $(cat "$work/channel.err")"
+  "$helper" same-datagrams "$work/listen.out" "$work/channel.out" >/dev/null || fail "the channel capture differs from the records"
 
   # Of frames that are not whole IEEE 1905 frames, none is sent.
   "$helper" odd "$work/odd.pcap"
