@@ -402,14 +402,6 @@ constexpr Message kMessages[] = {LUSL_CATALOGUE_ROWS(TOOL_PARSED, TOOL_CHANNEL)}
 
 static_assert(std::size(kMessages) == 25);
 
-constexpr bool every_datagram_described()
-{
-    for (const Message& m : kMessages)
-        if ((m.form == Form::Opaque) != (m.datagram == nullptr)) return false;
-    return true;
-}
-static_assert(every_datagram_described(), "a parsed type without a datagram layout");
-
 void collect(const Block* b, std::vector<const Block*>& out)
 {
     for (const Block* seen : out)

@@ -140,6 +140,13 @@ TEST_F(ChannelCapture, AReplaysChannelCaptureReadsBackAsTheReplayPrintedIt)
     EXPECT_NE(none.err.find("no UDP datagrams to port 1 in 38 frames (38 to other ports)"), std::string::npos) << none.err;
     Result two = lusl("dump --read " + q(path("ch.pcap")) + "--json --count 2", "two");
     EXPECT_EQ(records(two.out).size(), 2u);
+
+    // The same capture as pcapng.
+    if (!have("editcap")) GTEST_SKIP() << "editcap not installed (scripts/deps.sh capture): no pcapng copy";
+    ASSERT_EQ(std::system(("editcap -F pcapng " + q(path("ch.pcap")) + q(path("ch.pcapng"))).c_str()), 0);
+    Result ng = lusl("dump --read " + q(path("ch.pcapng")) + "--json", "ng");
+    EXPECT_EQ(ng.status, 0) << ng.err;
+    EXPECT_EQ(records(ng.out), read);
 }
 
 // One IPv4/UDP packet to 127.0.0.1:port carrying payload.
