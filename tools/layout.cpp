@@ -402,6 +402,10 @@ constexpr Message kMessages[] = {LUSL_CATALOGUE_ROWS(TOOL_PARSED, TOOL_CHANNEL)}
 
 static_assert(std::size(kMessages) == 25);
 
+// Blocks of a record that hang off it rather than sit in it: the scan report's neighbour
+// nodes, linked from its channel entries.
+constexpr const Block* kDetached[] = {&block_of<ChScanNbrBss>};
+
 void collect(const Block* b, std::vector<const Block*>& out)
 {
     for (const Block* seen : out)
@@ -443,6 +447,7 @@ std::span<const Block* const> blocks()
             if (m.record) collect(m.record, v);
             if (m.datagram) collect(m.datagram, v);
         }
+        for (const Block* b : kDetached) collect(b, v);
         return v;
     }();
     return all;
