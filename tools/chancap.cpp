@@ -103,6 +103,7 @@ void ChannelWriter::write(const Bytes& datagram, uint16_t dst_port, Stamp when)
     put16(f, u + 2, dst_port);
     put16(f, u + 4, static_cast<uint16_t>(udp_len));
     f.insert(f.end(), datagram.begin(), datagram.end());
+    ip = f.data() + kEthLen; // the insert may have moved the frame
     // UDP checksum over the pseudo header (addresses, protocol, length) and the datagram.
     uint32_t acc = sum16(ip + 12, 8, IPPROTO_UDP + static_cast<uint32_t>(udp_len));
     uint16_t ck = fold(sum16(f.data() + u, udp_len, acc));

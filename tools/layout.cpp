@@ -402,13 +402,9 @@ constexpr Message kMessages[] = {LUSL_CATALOGUE_ROWS(TOOL_PARSED, TOOL_CHANNEL)}
 
 static_assert(std::size(kMessages) == 25);
 
-constexpr bool every_datagram_described()
-{
-    for (const Message& m : kMessages)
-        if ((m.form == Form::Opaque) != (m.datagram == nullptr)) return false;
-    return true;
-}
-static_assert(every_datagram_described(), "a parsed type without a datagram layout");
+// Blocks of a record that hang off it rather than sit in it: the scan report's neighbour
+// nodes, linked from its channel entries.
+constexpr const Block* kDetached[] = {&block_of<ChScanNbrBss>};
 
 void collect(const Block* b, std::vector<const Block*>& out)
 {
@@ -451,6 +447,7 @@ std::span<const Block* const> blocks()
             if (m.record) collect(m.record, v);
             if (m.datagram) collect(m.datagram, v);
         }
+        for (const Block* b : kDetached) collect(b, v);
         return v;
     }();
     return all;

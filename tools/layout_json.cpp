@@ -32,12 +32,11 @@ Json field_json(const Block& b, const Field& f)
     else
         j["width"] = f.width;
     if (f.kind == Kind::Block && !b.sequential()) j["width"] = f.width;
-    if (b.sequential()) {
-        if (f.shown == Shown::Count) j["max"] = f.room;
-        else if (f.room != 1) j["count"] = f.room;
-    } else if (f.room != 1 || f.shown != Shown::Room) {
+    // Elements: the room of a fixed array; in a compact form the most a count may announce.
+    if (b.sequential() && f.shown == Shown::Count)
+        j["max"] = f.room;
+    else if (f.room != 1 || f.shown != Shown::Room)
         j["room"] = f.room;
-    }
     j["shown"] = shown_name(f.shown);
     if (f.count) j[f.kind == Kind::Text || f.kind == Kind::Bytes ? "length_field" : "count_field"] = f.count;
     if (!f.bits.empty()) {
@@ -119,8 +118,12 @@ void print_listing(std::ostream& out)
                 out << off;
             }
             out << f.name << ": " << (f.kind == Kind::Block ? f.sub->name : kind_name(f.kind));
-            if (f.kind != Kind::Block) out << ' ' << f.width;
-            if (f.room != 1 || f.shown != Shown::Room) out << " x" << f.room;
+            const bool bytes = f.kind == Kind::Text || f.kind == Kind::Bytes || f.kind == Kind::Reserved;
+            if (bytes)
+                out << ' ' << f.room;
+            else if (f.kind != Kind::Block)
+                out << ' ' << f.width;
+            if (!bytes && (f.room != 1 || f.shown != Shown::Room)) out << " x" << f.room;
             if (f.count) out << " by " << f.count;
             if (f.shown == Shown::NonZero) out << ", non-zero entries";
             for (size_t i = 0; i < f.bits.size(); ++i) {

@@ -3,6 +3,8 @@
 #include "printers.h"
 
 #include <algorithm>
+#include <cmath>
+#include <ctime>
 #include <cstring>
 #include <ostream>
 
@@ -423,9 +425,23 @@ void print_text(std::ostream& out, const Json& j)
     if (j.contains("source"))
         out << ", frame " << shown_value(j["source"].value("frame", Json())) << " from "
             << shown_value(j["source"].value("mac", Json()));
+    else if (j.contains("frame"))
+        out << ", frame " << shown_value(j["frame"]);
+    if (j.contains("time") && j["time"].is_number()) {
+        // Capture or arrival time, UTC to the microsecond.
+        const long long us = std::llround(j["time"].get<double>() * 1e6);
+        const auto sec = static_cast<time_t>(us / 1000000);
+        const auto usec = static_cast<long>(us % 1000000);
+        std::tm tm{};
+        gmtime_r(&sec, &tm);
+        char when[48];
+        std::snprintf(when, sizeof when, "%04d-%02d-%02d %02d:%02d:%02d.%06ld UTC", tm.tm_year + 1900, tm.tm_mon + 1,
+                      tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec, usec);
+        out << ", " << when;
+    }
     out << '\n';
     Json rest = j;
-    for (const char* k : {"name", "type", "length", "source"}) rest.erase(k);
+    for (const char* k : {"name", "type", "length", "source", "frame", "time"}) rest.erase(k);
     if (rest.contains("record")) {
         Json rec = rest["record"];
         rest.erase("record");

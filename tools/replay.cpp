@@ -166,6 +166,8 @@ int feed(FrameSource& rd, const ReplayOptions& o, std::ostream& out, std::ostrea
     std::optional<ChannelWriter> tap;
     if (!o.write_channel.empty()) tap.emplace(o.write_channel, local_port(msg_sock_fd));
     Stamp cmdu_time;
+    // A private port is the tool's own affair: the capture shows the channel's usual port.
+    const uint16_t tap_port = st.private_port ? kDefaultPort : st.port;
 
     const std::string& path = st.source;
     Reassembler ra;
@@ -191,7 +193,7 @@ int feed(FrameSource& rd, const ReplayOptions& o, std::ostream& out, std::ostrea
     auto next_record = [&]() -> std::optional<Received> {
         for (;;) {
             auto r = rx->receive(2000);
-            if (r && tap) tap->write(r->wire, st.port, cmdu_time);
+            if (r && tap) tap->write(r->wire, tap_port, cmdu_time);
             if (!r || r->copied || r->wire_len != 0) return r;
             ++st.empty_datagrams;
         }
@@ -199,7 +201,7 @@ int feed(FrameSource& rd, const ReplayOptions& o, std::ostream& out, std::ostrea
     // What a refused CMDU left on the channel: the empty datagram of a failed compact encoding.
     auto take_leftovers = [&] {
         while (auto r = rx ? rx->receive(0) : std::nullopt) {
-            if (tap) tap->write(r->wire, st.port, cmdu_time);
+            if (tap) tap->write(r->wire, tap_port, cmdu_time);
             if (!r->copied && r->wire_len == 0) ++st.empty_datagrams;
         }
     };
@@ -282,7 +284,7 @@ int feed(FrameSource& rd, const ReplayOptions& o, std::ostream& out, std::ostrea
     if (rx) take_leftovers(); // what a failed encoder left after the last record
     if (tap) {
         tap->close();
-        note << o.write_channel << ": " << tap->written() << " datagrams to 127.0.0.1:" << st.port << '\n';
+        note << o.write_channel << ": " << tap->written() << " datagrams to 127.0.0.1:" << tap_port << '\n';
     }
     st.frames = rd.frames();
     st.problem = rd.problem();

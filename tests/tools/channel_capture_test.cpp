@@ -140,6 +140,13 @@ TEST_F(ChannelCapture, AReplaysChannelCaptureReadsBackAsTheReplayPrintedIt)
     EXPECT_NE(none.err.find("no UDP datagrams to port 1 in 38 frames (38 to other ports)"), std::string::npos) << none.err;
     Result two = lusl("dump --read " + q(path("ch.pcap")) + "--json --count 2", "two");
     EXPECT_EQ(records(two.out).size(), 2u);
+
+    // The same capture as pcapng.
+    if (!have("editcap")) GTEST_SKIP() << "editcap not installed (scripts/deps.sh capture): no pcapng copy";
+    ASSERT_EQ(std::system(("editcap -F pcapng " + q(path("ch.pcap")) + q(path("ch.pcapng"))).c_str()), 0);
+    Result ng = lusl("dump --read " + q(path("ch.pcapng")) + "--json", "ng");
+    EXPECT_EQ(ng.status, 0) << ng.err;
+    EXPECT_EQ(records(ng.out), read);
 }
 
 // One IPv4/UDP packet to 127.0.0.1:port carrying payload.
@@ -353,10 +360,9 @@ bool has_expert(const json& j)
 TEST_F(ChannelCapture, TsharkWithTheDissectorShowsEveryFieldAsLuslDoes)
 {
     if (!have("tshark")) GTEST_SKIP() << "tshark not installed (scripts/deps.sh capture)";
+    // The replay's private port shows as the channel's usual one: no Decode As needed.
     const std::vector<json> dumped = replay_sample(path("ch.pcap"));
-    const uint16_t port = static_cast<uint16_t>(lines(slurp(path("replay.out"))).back()["summary"]["port"].get<int>());
-    Result t = sh("tshark -X lua_script:" + q(LUSL_DISSECTOR) + "-r " + q(path("ch.pcap")) + "-d udp.port==" +
-                      std::to_string(port) + ",lusl -T json --no-duplicate-keys",
+    Result t = sh("tshark -X lua_script:" + q(LUSL_DISSECTOR) + "-r " + q(path("ch.pcap")) + "-T json --no-duplicate-keys",
                   "tshark");
     ASSERT_EQ(t.status, 0) << t.err;
     EXPECT_EQ(t.err.find("Lua"), std::string::npos) << t.err;
@@ -377,8 +383,8 @@ TEST_F(ChannelCapture, TsharkWithTheDissectorShowsEveryFieldAsLuslDoes)
         compare(rec["record"], l, *m->datagram, "", abbrevs);
     }
     // Filters by field name.
-    Result f = sh("tshark -X lua_script:" + q(LUSL_DISSECTOR) + "-r " + q(path("ch.pcap")) + "-d udp.port==" +
-                      std::to_string(port) + ",lusl -Y 'lusl.type == 0x8025 || lusl.bss.bssid == 02:a1:00:00:24:01' -T fields -e lusl.type",
+    Result f = sh("tshark -X lua_script:" + q(LUSL_DISSECTOR) + "-r " + q(path("ch.pcap")) +
+                      "-Y 'lusl.type == 0x8025 || lusl.bss.bssid == 02:a1:00:00:24:01' -T fields -e lusl.type",
                   "filter");
     EXPECT_EQ(f.status, 0) << f.err;
     EXPECT_EQ(f.out, "0x800c\n0x8025\n") << "the first agent's AP metrics, and the association status";
@@ -423,11 +429,13 @@ TEST_F(ChannelCapture, TsharkShowsEmptyStringsAndByteStringsAsLuslDoes)
     cli[0] = 0x0A, cli[1] = 0x80, cli[14] = 0x05;
     {
         ChannelWriter w(path("empty.pcap").string(), 40000);
-        w.write(scan, 49990, {1700000000, 0});
-        w.write(cli, 49990, {1700000001, 0});
+        w.write(scan, 50123, {1700000000, 0});
+        w.write(cli, 50123, {1700000001, 0});
         w.close();
     }
-    Result t = sh("tshark -X lua_script:" + q(LUSL_DISSECTOR) + "-r " + q(path("empty.pcap")) + "-T json --no-duplicate-keys",
+    // Another port, by Decode As.
+    Result t = sh("tshark -X lua_script:" + q(LUSL_DISSECTOR) + "-r " + q(path("empty.pcap")) +
+                      "-d udp.port==50123,lusl -T json --no-duplicate-keys",
                   "tshark");
     ASSERT_EQ(t.status, 0) << t.err;
     EXPECT_EQ(t.err.find("Lua"), std::string::npos) << t.err;

@@ -103,6 +103,7 @@ TEST(Layout, TheCatalogueHasEveryTypeOnce)
         if (m.form == layout::Form::Opaque) continue;
         ++parsed;
         ASSERT_NE(m.record, nullptr);
+        ASSERT_NE(m.datagram, nullptr) << m.name;
         EXPECT_EQ(m.record->size, m.record_size) << m.name;
         if (m.form == layout::Form::Compact) {
             ++compact;
