@@ -422,6 +422,7 @@ void print_text(std::ostream& out, const Json& j)
 {
     out << j.value("name", std::string("?")) << " (" << j.value("type", std::string("?")) << "), "
         << j.value("length", 0) << " bytes";
+    if (j.contains("received")) out << " (" << j["received"].get<size_t>() << " received)";
     if (j.contains("source"))
         out << ", frame " << shown_value(j["source"].value("frame", Json())) << " from "
             << shown_value(j["source"].value("mac", Json()));
@@ -441,7 +442,7 @@ void print_text(std::ostream& out, const Json& j)
     }
     out << '\n';
     Json rest = j;
-    for (const char* k : {"name", "type", "length", "source", "frame", "time"}) rest.erase(k);
+    for (const char* k : {"name", "type", "length", "received", "source", "frame", "time"}) rest.erase(k);
     if (rest.contains("record")) {
         Json rec = rest["record"];
         rest.erase("record");

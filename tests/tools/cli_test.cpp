@@ -196,6 +196,12 @@ TEST_F(Cli, OutputThatCannotBeWrittenIsStatusTwoAClosedPipeEndsQuietly)
         else
             EXPECT_NE(r.err.find(c.err), std::string::npos) << r.err;
     }
+
+    // The readable title shows the bytes received beside the layout's length, when they differ.
+    std::ofstream(path("in.txt")) << "03 00 00 00 00 00 00 00 00 00\n";
+    Result r = sh("$L decode --record <in.txt");
+    EXPECT_NE(r.out.find("(0x0003), 593 bytes (10 received)\n"), std::string::npos) << r.out;
+    EXPECT_EQ(r.out.find("received:"), std::string::npos) << r.out;
 }
 
 // ------------------------------------------------------------------ standard input
