@@ -97,6 +97,14 @@ CaptureReader::CaptureReader(const std::string& path) : path_(path == "-" ? "sta
     }
 }
 
+void take_packet(Packet& out, const pcap_pkthdr* h, const uint8_t* data)
+{
+    out.ts_sec = static_cast<uint32_t>(h->ts.tv_sec);
+    out.ts_usec = static_cast<uint32_t>(h->ts.tv_usec);
+    out.orig_len = h->len;
+    out.data.assign(data, data + h->caplen);
+}
+
 CaptureReader::~CaptureReader()
 {
     if (pcap_) pcap_close(pcap_); // closes file_ too
@@ -110,10 +118,7 @@ bool CaptureReader::next(Packet& out)
     int rc = pcap_next_ex(pcap_, &h, &data);
     if (rc == 1) {
         ++frames_;
-        out.ts_sec = static_cast<uint32_t>(h->ts.tv_sec);
-        out.ts_usec = static_cast<uint32_t>(h->ts.tv_usec);
-        out.orig_len = h->len;
-        out.data.assign(data, data + h->caplen);
+        take_packet(out, h, data);
         return true;
     }
     if (rc == PCAP_ERROR) {

@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+struct pcap_pkthdr; // <pcap/pcap.h>
+
 struct pcap;
 
 namespace lusl::tool {
@@ -53,6 +55,9 @@ struct Packet {
     uint32_t orig_len = 0; // length on the wire; data may be shorter when the snap length cut it
     Bytes data;
 };
+
+// The packet libpcap handed over, as a Packet.
+void take_packet(Packet& out, const pcap_pkthdr* h, const uint8_t* data);
 
 // Where frames come from: a capture file, or an interface (tools/live.h).
 class FrameSource {

@@ -169,10 +169,7 @@ public:
             const int rc = pcap_next_ex(pcap_.get(), &h, &data);
             if (rc == 1) {
                 ++frames_;
-                out.ts_sec = static_cast<uint32_t>(h->ts.tv_sec);
-                out.ts_usec = static_cast<uint32_t>(h->ts.tv_usec);
-                out.orig_len = h->len;
-                out.data.assign(data, data + h->caplen);
+                take_packet(out, h, data);
                 if (dumper_) pcap_dump(reinterpret_cast<u_char*>(dumper_), h, data);
                 return true;
             }
