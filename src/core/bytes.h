@@ -111,6 +111,16 @@ public:
         pos_ += N;
         return f;
     }
+    // Consumes the next n bytes with one check and returns where they start; nullptr, with the
+    // Reader failed, when fewer remain. For a run whose length was just read: the caller reads
+    // only the n bytes it asked for.
+    LUSL_CURSOR_INLINE const uint8_t* take(size_t n) noexcept
+    {
+        if (!fits(n)) return nullptr;
+        const uint8_t* at = p_ + pos_;
+        pos_ += n;
+        return at;
+    }
     // Splits off the next n bytes as a Reader of their own (empty and failed on a short read).
     LUSL_CURSOR_INLINE Reader sub(size_t n) noexcept
     {
@@ -143,6 +153,31 @@ private:
     size_t pos_ = 0;
     bool ok_ = true;
 };
+
+// The first and the last W bytes of n (W <= n <= 2W): every byte, with one or two moves.
+template <size_t W>
+LUSL_CURSOR_INLINE inline void copy_ends(uint8_t* d, const uint8_t* s, size_t n) noexcept
+{
+    std::memcpy(d, s, W);
+    std::memcpy(d + n - W, s + n - W, W);
+}
+
+// memcpy of at most 64 bytes whose number is known only at run time: two overlapping moves of
+// the largest power of two that fits, where a size-optimised build would copy byte by byte
+// (`rep movsb`, slow to start on short strings).
+LUSL_CURSOR_INLINE inline void copy_short(void* dst, const void* src, size_t n) noexcept
+{
+    auto* d = static_cast<uint8_t*>(dst);
+    const auto* s = static_cast<const uint8_t*>(src);
+    if (n >= 16) {
+        if (n > 32) return copy_ends<32>(d, s, n);
+        return copy_ends<16>(d, s, n);
+    }
+    if (n >= 8) return copy_ends<8>(d, s, n);
+    if (n >= 4) return copy_ends<4>(d, s, n);
+    if (n >= 2) return copy_ends<2>(d, s, n);
+    if (n) d[0] = s[0];
+}
 
 // Mirror of Reader for building byte strings into a fixed buffer. Integers are written
 // little-endian (host order of the records and compact forms).

@@ -44,52 +44,72 @@ constexpr size_t kStampChars = sizeof(ChScanChannel::timestamp) - 1; // 64
 static_assert(sizeof(ChScanNbrBss::ch_bw) == kStrRoom);
 
 constexpr size_t kNbrHead = 7; // BSSID, SSID length
-constexpr size_t kNbrMid = 2;  // signal strength, channel bandwidth length
+constexpr size_t kNbrMid = 2;  // signal strength, channel bandwidth length (after the SSID)
 constexpr size_t kBssLoad = 3; // channel utilisation, station count
 
-// Steps over one neighbour; the Reader fails when it runs past the value.
-[[gnu::always_inline]] inline void skip_neighbour(Reader& in)
+// A neighbour is read in three runs of which each gives the length of the next (BSSID and
+// SSID length; SSID, signal strength and bandwidth length; bandwidth and present byte), then
+// the BSS load fields when the present byte says so: one bounds check per run.
+
+// True when `count` neighbours and the closing fields fit what is left of the value.
+bool neighbours_fit(Reader in, unsigned count)
 {
-    in.skip(in.fixed<kNbrHead>().u8<6>()); // SSID
-    in.skip(in.fixed<kNbrMid>().u8<1>());  // channel bandwidth
-    if (in.u8() & 0x80) in.skip(kBssLoad);
+    for (unsigned i = 0; i < count; ++i) {
+        const uint8_t* head = in.take(kNbrHead);
+        if (!head) return false;
+        const uint8_t s = head[6];
+        const uint8_t* mid = in.take(s + kNbrMid);
+        if (!mid) return false;
+        const uint8_t w = mid[s + 1];
+        const uint8_t* bw = in.take(w + 1u);
+        if (!bw) return false;
+        if ((bw[w] & 0x80) && !in.skip(kBssLoad)) return false;
+    }
+    return in.skip(5); // aggregate scan duration, scan type
 }
 
-// True when the fields of a successful result (after the status byte) fit the value. Checked
-// before anything is stored, so a short TLV leaves the record and the allocator untouched.
-bool result_fits(Reader in)
+// A length byte may announce more than the field's room: keep what fits; the Reader has
+// already stepped over the rest.
+[[gnu::always_inline]] inline void keep_string(uint8_t (&field)[kStrRoom], const uint8_t* from, uint8_t len)
 {
-    in.skip(in.u8()); // timestamp
-    in.skip(2);       // utilisation, noise
-    const unsigned n = in.be16();
-    for (unsigned i = 0; i < n && in.ok(); ++i) skip_neighbour(in);
-    in.skip(5); // aggregate scan duration, scan type
-    return in.ok();
+    copy_short(field, from, std::min<size_t>(len, kStrRoom));
 }
 
-// A length byte may announce more than the field's room: keep what fits, step over the rest.
-[[gnu::always_inline]] inline void read_string(Reader& in, uint8_t (&field)[kStrRoom], size_t len)
+// Fills a zero-filled node; false when the value ends within the neighbour.
+[[gnu::always_inline]] inline bool read_neighbour(Reader& in, ChScanNbrBss& nb)
 {
-    const size_t keep = std::min(len, kStrRoom);
-    in.copy(field, keep);
-    in.skip(len - keep);
-}
-
-[[gnu::always_inline]] inline void read_neighbour(Reader& in, ChScanNbrBss& nb)
-{
-    const auto head = in.fixed<kNbrHead>();
-    head.copy<0, 6>(nb.bssid);
-    nb.ssid_len = head.u8<6>();
-    read_string(in, nb.ssid, nb.ssid_len);
-    const auto mid = in.fixed<kNbrMid>();
-    nb.signal_strength = mid.u8<0>();
-    nb.ch_bw_len = mid.u8<1>();
-    read_string(in, nb.ch_bw, nb.ch_bw_len);
-    nb.bss_load_present = in.u8();
-    if (nb.bss_load_present & 0x80) {
+    const uint8_t* head = in.take(kNbrHead);
+    if (!head) return false;
+    std::memcpy(nb.bssid, head, 6);
+    const uint8_t s = head[6];
+    nb.ssid_len = s;
+    const uint8_t* mid = in.take(s + kNbrMid);
+    if (!mid) return false;
+    keep_string(nb.ssid, mid, s);
+    nb.signal_strength = mid[s];
+    const uint8_t w = mid[s + 1];
+    nb.ch_bw_len = w;
+    const uint8_t* bw = in.take(w + 1u);
+    if (!bw) return false;
+    keep_string(nb.ch_bw, bw, w);
+    const uint8_t present = bw[w];
+    nb.bss_load_present = present;
+    if (present & 0x80) {
         const auto load = in.fixed<kBssLoad>();
+        if (!load) return false;
         nb.ch_util = load.u8<0>();
         nb.sta_count = load.be16<1>();
+    }
+    return true;
+}
+
+// Frees the nodes of a list from its first link on.
+void release_chain(uint32_t link)
+{
+    while (ChScanNbrBss* node = scan::node_at(link)) {
+        const uint32_t next = node->next;
+        scan::node_delete(link, node);
+        link = next;
     }
 }
 
@@ -97,12 +117,7 @@ bool result_fits(Reader in)
 void release_list(ChScanChannel& ch)
 {
     if (ch.nbr_head == 0 || ch.nbr_num == 0) return;
-    uint32_t link = ch.nbr_head;
-    while (ChScanNbrBss* node = scan::node_at(link)) {
-        const uint32_t next = node->next;
-        scan::node_delete(link, node);
-        link = next;
-    }
+    release_chain(ch.nbr_head);
     ch.nbr_num = 0;
 }
 
@@ -117,6 +132,49 @@ ChScanRadio* find_radio(ChScanRpt& r, const uint8_t (&ruid)[6])
         if (mac_equal(radio.ruid, ruid)) return &radio;
     }
     return nullptr;
+}
+
+// What a successful result carries after its status byte, read before the record is looked
+// at. Its neighbours are in a list of their own until every check has passed.
+struct Result {
+    const uint8_t* stamp = nullptr;
+    size_t stamp_len = 0;
+    uint8_t util = 0, noise = 0;
+    uint16_t nbr_num = 0;
+    uint32_t head = 0;
+    bool out_of_memory = false; // the list holds the neighbours allocated before
+    uint32_t duration = 0;
+    uint8_t scan_type = 0;
+};
+
+// False when the value is shorter than the fields it announces. A failed allocation stops
+// the reading, after which the rest is only measured.
+bool read_result(Reader& in, Result& res)
+{
+    res.stamp_len = in.u8();
+    res.stamp = in.take(res.stamp_len);
+    const auto mid = in.fixed<4>();
+    res.util = mid.u8<0>();
+    res.noise = mid.u8<1>();
+    res.nbr_num = mid.be16<2>();
+    ChScanNbrBss* tail = nullptr;
+    for (unsigned i = 0; i < res.nbr_num; ++i) {
+        const scan::NewNode nn = scan::node_new();
+        if (!nn.node) {
+            res.out_of_memory = true;
+            return neighbours_fit(in, res.nbr_num - i);
+        }
+        if (tail)
+            tail->next = nn.link;
+        else
+            res.head = nn.link;
+        tail = nn.node;
+        if (!read_neighbour(in, *nn.node)) return false;
+    }
+    const auto end = in.fixed<5>();
+    res.duration = end.be32<0>();
+    res.scan_type = end.u8<4>();
+    return static_cast<bool>(end);
 }
 
 } // namespace
@@ -134,18 +192,26 @@ int h_ChScanResult(Reader& value, uint8_t* record, const Args&)
     const uint8_t op_class = head.u8<6>();
     const uint8_t channel = head.u8<7>();
     const uint8_t status = head.u8<8>();
-    if (status == 0 && !result_fits(in)) return refuse_short(kTlvName, in.size());
+    Result res;
+    if (status == 0 && !read_result(in, res)) {
+        release_chain(res.head);
+        return refuse_short(kTlvName, in.size());
+    }
 
+    // A refused TLV takes its list with it and leaves the record as it was.
     if (CheckingNullMAC(ruid)) {
+        release_chain(res.head);
         LUSL_LOG(kModTlv, kWarn, "[TLV] ChScanRpt TLV radio mac is null\n");
         return -1;
     }
     ChScanRadio* radio = find_radio(r, ruid);
     if (!radio) {
+        release_chain(res.head);
         LUSL_LOG(kModTlv, kWarn, "[TLV] ChScanRpt TLV number of radio exceed max definition\n");
         return -1;
     }
     if (radio->ch_num >= MAX_CHANNEL_NUM_PER_OPCLASS) {
+        release_chain(res.head);
         LUSL_LOG(kModTlv, kWarn, "[TLV] ChScanRpt TLV number of channel exceed max definition\n");
         return -1;
     }
@@ -163,38 +229,23 @@ int h_ChScanResult(Reader& value, uint8_t* record, const Args&)
 
     // The radio keeps up to 65 timestamp bytes over the earlier ones (those after them stay);
     // the channel keeps them as a string, up to their first zero.
-    const size_t stamp_len = in.u8();
-    const size_t keep = std::min(stamp_len, kStampRoom);
-    in.copy(radio->timestamp, keep);
-    in.skip(stamp_len - keep);
-    const auto mid = in.fixed<4>();
-    ch.ch_util = mid.u8<0>();
-    ch.noise = mid.u8<1>();
-    const uint16_t n = mid.be16<2>();
-    ch.nbr_num = n;
-    std::memcpy(ch.timestamp, radio->timestamp,
-                strnlen(reinterpret_cast<const char*>(radio->timestamp), std::min(keep, kStampChars)));
-    LUSL_LOG(kModTlv, kDebug, "[TLV] Ch Scan result: Util = %hhu, NumNbr = %hu, Noise = %hhu\n", ch.ch_util, n,
-             ch.noise);
-
-    // Each node is linked before it is filled: whatever happens, the clear finds it.
-    ChScanNbrBss* tail = nullptr;
-    for (unsigned i = 0; i < n; ++i) {
-        const scan::NewNode nn = scan::node_new();
-        if (!nn.node) {
-            LUSL_LOG(kModTlv, kErr, "[TLV] Ch Scan result: Allocate memory fail\n");
-            return -1;
-        }
-        if (tail)
-            tail->next = nn.link;
-        else
-            ch.nbr_head = nn.link;
-        tail = nn.node;
-        read_neighbour(in, *nn.node);
+    const size_t keep = std::min(res.stamp_len, kStampRoom);
+    if (keep) std::memcpy(radio->timestamp, res.stamp, keep);
+    ch.ch_util = res.util;
+    ch.noise = res.noise;
+    ch.nbr_num = res.nbr_num;
+    if (keep)
+        std::memcpy(ch.timestamp, res.stamp,
+                    strnlen(reinterpret_cast<const char*>(res.stamp), std::min(keep, kStampChars)));
+    LUSL_LOG(kModTlv, kDebug, "[TLV] Ch Scan result: Util = %hhu, NumNbr = %hu, Noise = %hhu\n", ch.ch_util,
+             res.nbr_num, ch.noise);
+    ch.nbr_head = res.head;
+    if (res.out_of_memory) {
+        LUSL_LOG(kModTlv, kErr, "[TLV] Ch Scan result: Allocate memory fail\n");
+        return -1;
     }
-    const auto end = in.fixed<5>();
-    radio->scan_duration = end.be32<0>();
-    radio->scan_type = end.u8<4>();
+    radio->scan_duration = res.duration;
+    radio->scan_type = res.scan_type;
     return 0;
 }
 

@@ -66,11 +66,11 @@ bool put_channel(Writer& w, const ChScanChannel& ch)
         // The block as laid out above, filled in place.
         std::memcpy(o, nb->bssid, 6);
         o[6] = s;
-        std::memcpy(o + 7, nb->ssid, s);
+        copy_short(o + 7, nb->ssid, s);
         o += 7 + s;
         o[0] = nb->signal_strength;
         o[1] = bw;
-        std::memcpy(o + 2, nb->ch_bw, bw);
+        copy_short(o + 2, nb->ch_bw, bw);
         o += 2 + bw;
         o[0] = nb->bss_load_present;
         o[1] = nb->ch_util;
