@@ -162,6 +162,16 @@ LUSL_CURSOR_INLINE inline void copy_ends(uint8_t* d, const uint8_t* s, size_t n)
     std::memcpy(d + n - W, s + n - W, W);
 }
 
+// memcpy of N bytes, N known at compile time, in moves of up to 32 bytes: a size-optimised
+// build turns a constant copy above 32 bytes into `rep movs`.
+template <size_t N>
+LUSL_CURSOR_INLINE inline void copy_fixed(void* dst, const void* src) noexcept
+{
+    constexpr size_t head = N < 32 ? N : 32;
+    std::memcpy(dst, src, head);
+    if constexpr (N > head) copy_fixed<N - head>(static_cast<uint8_t*>(dst) + head, static_cast<const uint8_t*>(src) + head);
+}
+
 // memcpy of at most 64 bytes whose number is known only at run time: two overlapping moves of
 // the largest power of two that fits, where a size-optimised build would copy byte by byte
 // (`rep movsb`, slow to start on short strings).
@@ -207,6 +217,11 @@ public:
         pos_ += n;
         return at;
     }
+
+    // The next n bytes to scribble on, without taking them (nullptr when they do not fit); a
+    // block of a size worked out while filling is then taken with commit().
+    LUSL_CURSOR_INLINE uint8_t* room(size_t n) const noexcept { return has(n) ? p_ + pos_ : nullptr; }
+    LUSL_CURSOR_INLINE bool commit(size_t n) noexcept { return claim(n) != nullptr; }
 
     LUSL_CURSOR_INLINE bool has(size_t n) const noexcept { return ok_ && n <= cap_ - pos_; }
     LUSL_CURSOR_INLINE size_t size() const noexcept { return pos_; }

@@ -42,6 +42,7 @@ constexpr size_t kStampRoom = sizeof(ChScanRadio::timestamp);    // 65
 constexpr size_t kStampChars = sizeof(ChScanChannel::timestamp) - 1; // 64
 
 static_assert(sizeof(ChScanNbrBss::ch_bw) == kStrRoom);
+static_assert(kStrRoom <= 64 && kStampRoom == 65, "copy_short takes at most 64 bytes");
 
 constexpr size_t kNbrHead = 7; // BSSID, SSID length
 constexpr size_t kNbrMid = 2;  // signal strength, channel bandwidth length (after the SSID)
@@ -230,13 +231,14 @@ int h_ChScanResult(Reader& value, uint8_t* record, const Args&)
     // The radio keeps up to 65 timestamp bytes over the earlier ones (those after them stay);
     // the channel keeps them as a string, up to their first zero.
     const size_t keep = std::min(res.stamp_len, kStampRoom);
-    if (keep) std::memcpy(radio->timestamp, res.stamp, keep);
+    if (keep == kStampRoom)
+        copy_fixed<kStampRoom>(radio->timestamp, res.stamp);
+    else
+        copy_short(radio->timestamp, res.stamp, keep);
     ch.ch_util = res.util;
     ch.noise = res.noise;
     ch.nbr_num = res.nbr_num;
-    if (keep)
-        std::memcpy(ch.timestamp, res.stamp,
-                    strnlen(reinterpret_cast<const char*>(res.stamp), std::min(keep, kStampChars)));
+    if (keep) copy_short(ch.timestamp, res.stamp, strnlen(reinterpret_cast<const char*>(res.stamp), std::min(keep, kStampChars)));
     LUSL_LOG(kModTlv, kDebug, "[TLV] Ch Scan result: Util = %hhu, NumNbr = %hu, Noise = %hhu\n", ch.ch_util,
              res.nbr_num, ch.noise);
     ch.nbr_head = res.head;

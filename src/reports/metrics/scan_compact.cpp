@@ -34,19 +34,47 @@ void patch_le16(uint8_t* at, uint16_t v)
     at[1] = static_cast<uint8_t>(v >> 8);
 }
 
+constexpr size_t kChannelBlock = 72;
+constexpr size_t kNbrLargest = kNbrFixed + 2 * kStrRoom;
+
+// One neighbour block at o, as laid out above. With room for the largest block, the strings
+// go in as whole fields: the bytes past their length are written over by the fields that
+// follow or lie beyond the block, where nothing is meaningful yet.
+template <bool Room>
+LUSL_CURSOR_INLINE inline void put_neighbour(uint8_t* o, const ChScanNbrBss& nb, uint8_t s, uint8_t bw)
+{
+    std::memcpy(o, nb.bssid, 6);
+    o[6] = s;
+    if constexpr (Room)
+        copy_fixed<kStrRoom>(o + 7, nb.ssid);
+    else
+        copy_short(o + 7, nb.ssid, s);
+    o += 7 + s;
+    o[0] = nb.signal_strength;
+    o[1] = bw;
+    if constexpr (Room)
+        copy_fixed<kStrRoom>(o + 2, nb.ch_bw);
+    else
+        copy_short(o + 2, nb.ch_bw, bw);
+    o += 2 + bw;
+    o[0] = nb.bss_load_present;
+    o[1] = nb.ch_util;
+    patch_le16(o + 2, nb.sta_count);
+}
+
 // Writes one channel block and its neighbours in list order. A neighbour block that does not
 // fit is left out, with the ones after it, and the block's count says how many were written.
 // Returns false when neighbours were left out.
 bool put_channel(Writer& w, const ChScanChannel& ch)
 {
-    w.u8(ch.op_class);
-    w.u8(ch.channel);
-    w.u8(ch.scan_status);
-    w.bytes(ch.timestamp, kStamp);
-    w.u8(ch.ch_util);
-    w.u8(ch.noise);
-    const size_t count_at = w.size();
-    w.le16(0);
+    uint8_t* const c = w.claim(kChannelBlock);
+    if (!c) return false;
+    c[0] = ch.op_class;
+    c[1] = ch.channel;
+    c[2] = ch.scan_status;
+    copy_fixed<kStamp>(c + 3, ch.timestamp);
+    c[68] = ch.ch_util;
+    c[69] = ch.noise;
 
     const uint16_t want = ch.nbr_num;
     uint16_t n = 0;
@@ -58,26 +86,19 @@ bool put_channel(Writer& w, const ChScanChannel& ch)
         // A length above the node's room was stored as received; only the room was kept.
         const uint8_t s = std::min<uint8_t>(nb->ssid_len, kStrRoom);
         const uint8_t bw = std::min<uint8_t>(nb->ch_bw_len, kStrRoom);
-        uint8_t* o = w.claim(kNbrFixed + s + bw);
-        if (!o) {
+        const size_t len = kNbrFixed + s + bw;
+        if (uint8_t* o = w.room(kNbrLargest)) {
+            put_neighbour<true>(o, *nb, s, bw);
+            w.commit(len);
+        } else if (uint8_t* o = w.claim(len)) {
+            put_neighbour<false>(o, *nb, s, bw);
+        } else {
             whole = false;
             break;
         }
-        // The block as laid out above, filled in place.
-        std::memcpy(o, nb->bssid, 6);
-        o[6] = s;
-        copy_short(o + 7, nb->ssid, s);
-        o += 7 + s;
-        o[0] = nb->signal_strength;
-        o[1] = bw;
-        copy_short(o + 2, nb->ch_bw, bw);
-        o += 2 + bw;
-        o[0] = nb->bss_load_present;
-        o[1] = nb->ch_util;
-        patch_le16(o + 2, nb->sta_count);
         link = nb->next;
     }
-    patch_le16(w.data() + count_at, n);
+    patch_le16(c + 70, n);
     return whole;
 }
 
@@ -99,7 +120,7 @@ int encode(const ChScanRpt& rec, ChScanRpt* lower, uint8_t* buf)
             break;
         }
         w.bytes(radio.ruid, 6);
-        w.bytes(radio.timestamp, kStamp);
+        if (uint8_t* ts = w.claim(kStamp)) copy_fixed<kStamp>(ts, radio.timestamp);
         w.le32(radio.scan_duration);
         w.u8(radio.scan_type);
         const size_t count_at = w.size();

@@ -338,7 +338,15 @@ TEST_F(Scan, NeighboursThatDoNotFitAreLeftOutAndCountedDown)
                 ASSERT_EQ(s.add(ok(c < 60 ? kRuid : kRuid2, 1, c, fill(64, 'T'), 0, 0, nbrs, 0, 0)), 0);
             const Bytes sent = s.encode();
             EXPECT_LE(sent.size(), size_t{SOCKET_MAX_LENGTH});
-            EXPECT_EQ(wire_of(Decoded(sent)), sent);
+            const Decoded d(sent);
+            EXPECT_EQ(wire_of(d), sent);
+            // The blocks near the end, written with less room than the largest block, too.
+            ASSERT_GT(d.n, 0);
+            for (int k = 0; k < d.n; ++k) {
+                const luSL_ChScanNbr& n = d.nbrs[k];
+                ASSERT_EQ(cat({Bytes(n.ssid, n.ssid + n.ssid_len), Bytes(n.ch_bw, n.ch_bw + n.ch_bw_len)}),
+                          cat({fill(ssid, 's'), fill(33 - ssid / 2, 'w')})) << "neighbour " << k;
+            }
         }
     }
 }
