@@ -24,7 +24,7 @@ struct NewNode {
 
 #if UINTPTR_MAX <= 0xFFFFFFFFu
 
-inline NewNode node_new() noexcept
+[[gnu::always_inline]] inline NewNode node_new() noexcept
 {
     auto* p = static_cast<ChScanNbrBss*>(calloc(1, sizeof(ChScanNbrBss)));
     return {p, static_cast<uint32_t>(reinterpret_cast<uintptr_t>(p))};
@@ -58,7 +58,7 @@ extern NodeTable g_nodes LUSL_HIDDEN;
 bool grow_table() noexcept;
 void drop_table() noexcept;
 
-inline NewNode node_new() noexcept
+[[gnu::always_inline]] inline NewNode node_new() noexcept
 {
     NodeTable& t = g_nodes;
     if (t.free_head == 0 && t.top == t.cap && !grow_table()) return {nullptr, 0};
