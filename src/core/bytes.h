@@ -111,15 +111,15 @@ public:
         pos_ += N;
         return f;
     }
-    // Consumes the next n bytes with one check and returns where they start; nullptr, with the
-    // Reader failed, when fewer remain. For a run whose length was just read: the caller reads
-    // only the n bytes it asked for.
-    LUSL_CURSOR_INLINE const uint8_t* take(size_t n) noexcept
+    // Consumes the next n bytes with one check and points `at` to them; false, with the Reader
+    // failed and `at` as it was, when fewer remain. For a run whose length was just read: the
+    // caller reads only the n bytes it asked for.
+    LUSL_CURSOR_INLINE bool take(size_t n, const uint8_t*& at) noexcept
     {
-        if (!fits(n)) return nullptr;
-        const uint8_t* at = p_ + pos_;
+        if (!fits(n)) return false;
+        at = p_ + pos_;
         pos_ += n;
-        return at;
+        return true;
     }
     // Splits off the next n bytes as a Reader of their own (empty and failed on a short read).
     LUSL_CURSOR_INLINE Reader sub(size_t n) noexcept
@@ -218,9 +218,15 @@ public:
         return at;
     }
 
-    // The next n bytes to scribble on, without taking them (nullptr when they do not fit); a
+    // Points `at` to the next n bytes to scribble on, without taking them (false when they do
+    // not fit); a
     // block of a size worked out while filling is then taken with commit().
-    LUSL_CURSOR_INLINE uint8_t* room(size_t n) const noexcept { return has(n) ? p_ + pos_ : nullptr; }
+    LUSL_CURSOR_INLINE bool room(size_t n, uint8_t*& at) const noexcept
+    {
+        if (!has(n)) return false;
+        at = p_ + pos_;
+        return true;
+    }
     LUSL_CURSOR_INLINE bool commit(size_t n) noexcept { return claim(n) != nullptr; }
 
     LUSL_CURSOR_INLINE bool has(size_t n) const noexcept { return ok_ && n <= cap_ - pos_; }

@@ -56,14 +56,12 @@ constexpr size_t kBssLoad = 3; // channel utilisation, station count
 bool neighbours_fit(Reader in, unsigned count)
 {
     for (unsigned i = 0; i < count; ++i) {
-        const uint8_t* head = in.take(kNbrHead);
-        if (!head) return false;
+        const uint8_t *head = nullptr, *mid = nullptr, *bw = nullptr;
+        if (!in.take(kNbrHead, head)) return false;
         const uint8_t s = head[6];
-        const uint8_t* mid = in.take(s + kNbrMid);
-        if (!mid) return false;
+        if (!in.take(s + kNbrMid, mid)) return false;
         const uint8_t w = mid[s + 1];
-        const uint8_t* bw = in.take(w + 1u);
-        if (!bw) return false;
+        if (!in.take(w + 1u, bw)) return false;
         if ((bw[w] & 0x80) && !in.skip(kBssLoad)) return false;
     }
     return in.skip(5); // aggregate scan duration, scan type
@@ -79,19 +77,17 @@ bool neighbours_fit(Reader in, unsigned count)
 // Fills a zero-filled node; false when the value ends within the neighbour.
 [[gnu::always_inline]] inline bool read_neighbour(Reader& in, ChScanNbrBss& nb)
 {
-    const uint8_t* head = in.take(kNbrHead);
-    if (!head) return false;
+    const uint8_t *head = nullptr, *mid = nullptr, *bw = nullptr;
+    if (!in.take(kNbrHead, head)) return false;
     std::memcpy(nb.bssid, head, 6);
     const uint8_t s = head[6];
     nb.ssid_len = s;
-    const uint8_t* mid = in.take(s + kNbrMid);
-    if (!mid) return false;
+    if (!in.take(s + kNbrMid, mid)) return false;
     keep_string(nb.ssid, mid, s);
     nb.signal_strength = mid[s];
     const uint8_t w = mid[s + 1];
     nb.ch_bw_len = w;
-    const uint8_t* bw = in.take(w + 1u);
-    if (!bw) return false;
+    if (!in.take(w + 1u, bw)) return false;
     keep_string(nb.ch_bw, bw, w);
     const uint8_t present = bw[w];
     nb.bss_load_present = present;
@@ -153,7 +149,7 @@ struct Result {
 bool read_result(Reader& in, Result& res)
 {
     res.stamp_len = in.u8();
-    res.stamp = in.take(res.stamp_len);
+    in.take(res.stamp_len, res.stamp);
     const auto mid = in.fixed<4>();
     res.util = mid.u8<0>();
     res.noise = mid.u8<1>();

@@ -87,10 +87,11 @@ bool put_channel(Writer& w, const ChScanChannel& ch)
         const uint8_t s = std::min<uint8_t>(nb->ssid_len, kStrRoom);
         const uint8_t bw = std::min<uint8_t>(nb->ch_bw_len, kStrRoom);
         const size_t len = kNbrFixed + s + bw;
-        if (uint8_t* o = w.room(kNbrLargest)) {
+        uint8_t* o = nullptr;
+        if (w.room(kNbrLargest, o)) {
             put_neighbour<true>(o, *nb, s, bw);
             w.commit(len);
-        } else if (uint8_t* o = w.claim(len)) {
+        } else if ((o = w.claim(len))) {
             put_neighbour<false>(o, *nb, s, bw);
         } else {
             whole = false;
