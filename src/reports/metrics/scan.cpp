@@ -121,7 +121,7 @@ void release_list(ChScanChannel& ch)
 ChScanRadio* find_radio(ChScanRpt& r, const uint8_t (&ruid)[6])
 {
     for (ChScanRadio& radio : r.radio) {
-        if (CheckingNullMAC(radio.ruid)) {
+        if (mac_is_zero(radio.ruid)) {
             std::memcpy(radio.ruid, ruid, 6);
             ++r.radio_num;
             return &radio;
@@ -196,7 +196,7 @@ int h_ChScanResult(Reader& value, uint8_t* record, const Args&)
     }
 
     // A refused TLV takes its list with it and leaves the record as it was.
-    if (CheckingNullMAC(ruid)) {
+    if (mac_is_zero(ruid)) {
         release_chain(res.head);
         LUSL_LOG(kModTlv, kWarn, "[TLV] ChScanRpt TLV radio mac is null\n");
         return -1;
@@ -258,10 +258,7 @@ LUSL_API int tlv_ChScanResult_extract(const uint8_t* value, uint8_t* record)
 
 LUSL_API int CheckingNullMAC(const uint8_t* mac)
 {
-    if (!mac) return 1;
-    for (int i = 0; i < 6; ++i)
-        if (mac[i]) return 0;
-    return 1;
+    return !mac || lusl::mac_is_zero(mac);
 }
 
 LUSL_API void luSL_ChScanRpt_NbrBss_clear(ChScanRpt* record)
