@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: BSD-2-Clause
 // The receive path: luSL_Msg_recv of a datagram of every record length against a raw recvfrom
-// of the same datagram into the same buffer. Each block first queues a few datagrams (not
-// timed), then times receiving them one way, queues them again and times the other way; the
+// of the same datagram into the same buffer. Beside them two references: the copy floor (a
+// receive into a buffer of its own and a memcpy of the record) and a peek of the header
+// followed by a receive straight into dest. Each block queues a few datagrams (not timed)
+// before each way is timed, the ways in turn, starting with another one each block; the
 // figures are medians over the blocks, as for the parser.
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -66,39 +68,73 @@ void drain()
     while (poll(&p, 1, 0) == 1) recv(g_rx, g_dest, sizeof g_dest, MSG_DONTWAIT);
 }
 
+// The ways one datagram is taken off the socket, each timed on its own queue of n.
+enum Way { kRaw, kLibrary, kCopy, kPeek, kWays };
+
+uint8_t g_stage[SOCKET_MAX_LENGTH]; // the copy floor's receive buffer, as the library's own
+
+void receive_one(Way w, size_t len)
+{
+    sockaddr_in from;
+    socklen_t from_len = sizeof from;
+    switch (w) {
+    case kRaw:
+        benchmark::DoNotOptimize(recvfrom(g_rx, g_dest, sizeof g_dest, 0, reinterpret_cast<sockaddr*>(&from), &from_len));
+        break;
+    case kLibrary: luSL_Msg_recv(g_dest, g_rx); break;
+    case kCopy: {
+        // The least any receive pays that reads the type before it writes dest: one receive
+        // into a buffer of its own, then the record's bytes copied out.
+        const ssize_t n = recv(g_rx, g_stage, sizeof g_stage, 0);
+        if (n > 0) std::memcpy(g_dest, g_stage, len);
+        break;
+    }
+    case kPeek: {
+        // Type and length first, then the datagram straight into dest: no copy, two calls.
+        uint8_t head[2];
+        if (recv(g_rx, head, sizeof head, MSG_PEEK | MSG_TRUNC) > 0)
+            benchmark::DoNotOptimize(recv(g_rx, g_dest, len, 0));
+        break;
+    }
+    case kWays: break;
+    }
+}
+
 void run(benchmark::State& st, const Size* s)
 {
     // A block fits the socket's default receive buffer with room to spare.
     const int n = static_cast<int>(std::clamp<size_t>(96 * 1024 / (s->len + 512), 1, 32));
-    std::vector<double> raw, lib, ratio;
+    std::vector<double> ns[kWays], ratio, ratio_copy;
     drain();
+    int first = 0;
     for (auto _ : st) {
-        if (!queue(*s, n)) {
-            st.SkipWithError("sendto failed");
-            break;
+        double per[kWays];
+        // Each block starts with another way, so none always comes first.
+        for (int i = 0; i < kWays; ++i) {
+            const auto w = static_cast<Way>((first + i) % kWays);
+            if (!queue(*s, n)) {
+                st.SkipWithError("sendto failed");
+                return;
+            }
+            const auto t0 = Clock::now();
+            for (int k = 0; k < n; ++k) receive_one(w, s->len);
+            const auto t1 = Clock::now();
+            benchmark::ClobberMemory();
+            per[w] = ns_between(t0, t1) / n;
+            ns[w].push_back(per[w]);
         }
-        const auto t0 = Clock::now();
-        for (int k = 0; k < n; ++k) {
-            sockaddr_in from;
-            socklen_t from_len = sizeof from;
-            benchmark::DoNotOptimize(recvfrom(g_rx, g_dest, sizeof g_dest, 0, reinterpret_cast<sockaddr*>(&from), &from_len));
-        }
-        const auto t1 = Clock::now();
-        queue(*s, n);
-        const auto t2 = Clock::now();
-        for (int k = 0; k < n; ++k) luSL_Msg_recv(g_dest, g_rx);
-        const auto t3 = Clock::now();
-        benchmark::ClobberMemory();
-        const double r = ns_between(t0, t1) / n, l = ns_between(t2, t3) / n;
-        raw.push_back(r);
-        lib.push_back(l);
-        ratio.push_back(l / r);
+        first = (first + 1) % kWays;
+        ratio.push_back(per[kLibrary] / per[kRaw]);
+        ratio_copy.push_back(per[kLibrary] / per[kCopy]);
     }
     st.counters["bytes"] = static_cast<double>(s->len);
     st.counters["block"] = n;
-    st.counters["raw_ns"] = median(raw);
-    st.counters["recv_ns"] = median(lib);
+    st.counters["raw_ns"] = median(ns[kRaw]);
+    st.counters["recv_ns"] = median(ns[kLibrary]);
+    st.counters["copy_ns"] = median(ns[kCopy]);
+    st.counters["peek_ns"] = median(ns[kPeek]);
     st.counters["ratio"] = median(ratio);
+    st.counters["ratio_copy"] = median(ratio_copy);
 }
 
 std::vector<Size>& sizes()
