@@ -77,6 +77,23 @@ TEST_F(Channel, CompactTypesCopyExactlyWhatArrived)
     EXPECT_EQ(dest[129], 0xEE);
 }
 
+// Datagrams above the channel's maximum (UDP carries up to 65507 bytes) are read as their
+// first 32762: a compact one is copied that far, a fixed one still at its own length.
+TEST_F(Channel, DatagramAboveTheMaximumIsReadAsItsFirst32762Bytes)
+{
+    Bytes big = cat({raw({0x0C, 0x80}), fill(39998, 0x77)});
+    big[SOCKET_MAX_LENGTH - 1] = 0x12;
+    big[SOCKET_MAX_LENGTH] = 0x34;
+    EXPECT_EQ(deliver_n(big, SOCKET_MAX_LENGTH), SOCKET_MAX_LENGTH);
+    EXPECT_EQ(dest, slice(big, 0, SOCKET_MAX_LENGTH));
+
+    std::fill(dest.begin(), dest.end(), 0xEE);
+    big[0] = 0x01, big[1] = 0x00;
+    EXPECT_EQ(deliver_n(big, SOCKET_MAX_LENGTH), static_cast<int>(LUSL_LEN_TOPOLOGY_NOTIFICATION));
+    EXPECT_EQ(slice(dest, 0, 16), cat({slice(big, 0, 15), u8(0xEE)}));
+    EXPECT_TRUE(log.lines().empty());
+}
+
 TEST_F(Channel, UnknownTypeCopiesNothing)
 {
     deliver(raw({0xB9, 0xDE, 1, 2, 3}));
