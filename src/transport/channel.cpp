@@ -101,8 +101,10 @@ int receive_record(uint8_t* dest, size_t cap, int fd)
                  static_cast<unsigned>(cap), type, static_cast<unsigned>(copy));
         return -1;
     }
-    if (copy > got) std::memset(rx_buf + got, 0, copy - got);
-    std::memcpy(dest, rx_buf, copy);
+    // A short datagram is padded in dest itself: the zeros are written once.
+    const size_t have = copy < got ? copy : got;
+    std::memcpy(dest, rx_buf, have);
+    if (copy > have) std::memset(dest + have, 0, copy - have);
     return static_cast<int>(copy);
 }
 
