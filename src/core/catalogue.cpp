@@ -48,7 +48,7 @@ struct SlotOf {
             Release::rel == Release::Plain ? LUSL_LEN_##id : kCompact, Release::rel},
 #define LUSL_CHANNEL(id, name) MsgType{LUSL_MSG_##id, name, 0, nullptr, nullptr, LUSL_LEN_##id, Release::None},
 
-// Sorted by code: find_type() does a binary search.
+// Sorted by code, as the tool lists them.
 constexpr MsgType kTypes[] = {LUSL_CATALOGUE_ROWS(LUSL_PARSED, LUSL_CHANNEL)};
 #undef LUSL_PARSED
 #undef LUSL_CHANNEL
@@ -66,20 +66,36 @@ static_assert(sorted_and_unique(), "catalogue must be sorted by code without dup
 
 static_assert(sizeof(AssocStaLinkMetricBuffer) == kScratchTableSize);
 
+// Every receive and every parse looks its type up: one probe of a 64-slot index, built here
+// from the table. The hash keeps the codes apart; a new type that collides fails the build.
+constexpr unsigned slot_of(uint16_t code) { return (code ^ code >> 8) & 63u; }
+
+struct Index {
+    uint8_t at[64] = {}; // 1 + the type's row, 0 for none
+};
+
+constexpr Index make_index()
+{
+    Index x;
+    for (size_t i = 0; i < kTypeCount; ++i) x.at[slot_of(kTypes[i].code)] = static_cast<uint8_t>(i + 1);
+    return x;
+}
+constexpr Index kIndex = make_index();
+
+constexpr bool index_holds_every_type()
+{
+    for (size_t i = 0; i < kTypeCount; ++i)
+        if (kIndex.at[slot_of(kTypes[i].code)] != i + 1) return false;
+    return true;
+}
+static_assert(index_holds_every_type(), "two message codes share an index slot: change slot_of()");
+
 } // namespace
 
 const MsgType* find_type(uint16_t code) noexcept
 {
-    size_t lo = 0, hi = kTypeCount;
-    while (lo < hi) {
-        size_t mid = (lo + hi) / 2;
-        if (kTypes[mid].code == code) return &kTypes[mid];
-        if (kTypes[mid].code < code)
-            lo = mid + 1;
-        else
-            hi = mid;
-    }
-    return nullptr;
+    const unsigned row = kIndex.at[slot_of(code)];
+    return row && kTypes[row - 1].code == code ? &kTypes[row - 1] : nullptr;
 }
 
 const char* display_name(uint16_t code) noexcept

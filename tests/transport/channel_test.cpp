@@ -99,6 +99,12 @@ TEST_F(Channel, UnknownTypeCopiesNothing)
     deliver(raw({0xB9, 0xDE, 1, 2, 3}));
     EXPECT_EQ(dest, Bytes(SOCKET_MAX_LENGTH, 0xEE));
     EXPECT_TRUE(log.contains(4, 4, "[MSG] Unkown msg type: 0xDEB9.\n"));
+    // Codes one bit away from known ones (0x0001, 0x8002) are not taken for them.
+    deliver(raw({0x41, 0x00, 1}));
+    deliver(raw({0x02, 0x00, 1}));
+    EXPECT_EQ(dest, Bytes(SOCKET_MAX_LENGTH, 0xEE));
+    EXPECT_TRUE(log.contains(4, 4, "[MSG] Unkown msg type: 0x0041.\n"));
+    EXPECT_TRUE(log.contains(4, 4, "[MSG] Unkown msg type: 0x0002.\n"));
 }
 
 TEST_F(Channel, EmptyDatagramIsAReceiveFailure)
