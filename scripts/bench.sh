@@ -139,13 +139,16 @@ for r in rows:
     print("| " + " | ".join(r) + " |")
 if recv:
     print()
-    print("Receive path: luSL_Msg_recv against a raw recvfrom of the same datagram into the same buffer")
-    head = ["datagram", "bytes", "recvfrom ns", "luSL_Msg_recv ns", "ratio"]
+    print("Receive path: luSL_Msg_recv against a raw recvfrom of the same datagram into the same buffer, and")
+    print("against the copy floor (a recv into a buffer of its own, then a memcpy of the record) and a")
+    print("peek-then-receive straight into the destination")
+    head = ["datagram", "bytes", "recvfrom ns", "luSL_Msg_recv ns", "ratio", "copy floor ns", "ratio to it", "peek ns"]
     print("| " + " | ".join(head) + " |")
     print("|" + "|".join("---" for _ in head) + "|")
     for name, b in sorted(recv.items(), key=lambda kv: (kv[1] or {}).get("bytes", 0)):
         print("| " + " | ".join([name.split("/", 1)[1].split("_")[0], fmt(get(b, "bytes")), fmt(get(b, "raw_ns")),
-                                 fmt(get(b, "recv_ns")), fmt(get(b, "ratio"), "{:.2f}")]) + " |")
+                                 fmt(get(b, "recv_ns")), fmt(get(b, "ratio"), "{:.2f}"), fmt(get(b, "copy_ns")),
+                                 fmt(get(b, "ratio_copy"), "{:.2f}"), fmt(get(b, "peek_ns"))]) + " |")
 if ctx.get("problems"):
     print("\nproblems: " + ctx["problems"])
 EOF
