@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 
 #include "core/bytes.h"
 #include "core/log.h"
@@ -45,15 +46,38 @@ void log_no_room()
              SOCKET_MAX_LENGTH);
 }
 
+// Copies N >= 16 bytes as 16-byte moves, the last one overlapping the one before. A copy
+// of a size known here must not become a byte loop (rep movsb) in a size-optimised build:
+// per station that would be most of the encoder's work.
+template <size_t N, size_t... I>
+[[gnu::always_inline]] inline void copy_blocks(uint8_t* dst, const uint8_t* src, std::index_sequence<I...>)
+{
+    (std::memcpy(dst + (I * 16 < N - 16 ? I * 16 : N - 16), src + (I * 16 < N - 16 ? I * 16 : N - 16), 16), ...);
+}
+template <size_t N>
+[[gnu::always_inline]] inline void copy_fixed(uint8_t* dst, const uint8_t* src)
+{
+    static_assert(N >= 16);
+    copy_blocks<N>(dst, src, std::make_index_sequence<(N + 15) / 16>{});
+}
+
+constexpr size_t kTidAt = offsetof(ApMetricsSta, tid);
+constexpr size_t kTidsLen = sizeof(ApMetricsSta::tid);
+static_assert(kTidsLen == 8 && kStaHeadAt + kStaHeadLen == offsetof(ApMetricsSta, tid_num));
+
 void put_station(Writer& w, const ApMetricsSta& sta)
 {
     const uint8_t* e = bytes_of(&sta);
     // A TID count the entry has no room for is not trusted past its four entries.
     const uint8_t n = sta.tid_num < LUSL_MAX_TID_PER_STA ? sta.tid_num : LUSL_MAX_TID_PER_STA;
-    w.bytes(e + kStaHeadAt, kStaHeadLen);
-    w.u8(n);
-    w.bytes(e + offsetof(ApMetricsSta, tid), size_t{2} * n);
-    w.bytes(e + kStaTailAt, kStaTailLen);
+    // The block is written in fixed-size pieces: all four TID entries, then the tail over
+    // the ones not counted. Every piece lies inside the block.
+    uint8_t* at = w.claim(kStaHeadLen + 1 + size_t{2} * n + kStaTailLen);
+    if (!at) return;
+    copy_fixed<kStaHeadLen>(at, e + kStaHeadAt);
+    at[kStaHeadLen] = n;
+    std::memcpy(at + kStaHeadLen + 1, e + kTidAt, kTidsLen);
+    copy_fixed<kStaTailLen>(at + kStaHeadLen + 1 + size_t{2} * n, e + kStaTailAt);
 }
 
 // Encodes r into buf; counts lowered for lack of room are written back to `own` (the
