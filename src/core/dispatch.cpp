@@ -83,11 +83,14 @@ constexpr uint8_t counter_of(const Row& r)
 constexpr TlvIndex make_index()
 {
     TlvIndex ix{};
+    for (TlvRows& t : ix.of) t.info = kUnknownTlv;
     for (size_t i = kRowCount; i-- > 0;) {
-        TlvRows& t = ix.of[kDispatchRows[i].tlv];
+        const Row& r = kDispatchRows[i];
+        TlvRows& t = ix.of[r.tlv];
+        // Filled from the last row back: a type's row seen before is its second.
+        t.info = static_cast<uint8_t>((t.info & kUnknownTlv ? 0 : kSecondRow) | counter_of(r) << kCounterShift);
         t.first = static_cast<uint8_t>(i);
-        ++t.count;
-        t.counter = counter_of(kDispatchRows[i]);
+        t.msg = r.msg;
     }
     return ix;
 }
@@ -103,19 +106,26 @@ namespace {
 constexpr bool counters_consistent()
 {
     for (const Row& r : kDispatchRows)
-        if (counter_of(r) != kTlvIndex.of[r.tlv].counter) return false;
-    return kTlvIndex.of[0x94].counter == kApCounter && kTlvIndex.of[0x8F].counter == kSharedCounter &&
-           kTlvIndex.of[0xC6].counter == kSharedCounter;
+        if (counter_of(r) != counter_of(kTlvIndex.of[r.tlv])) return false;
+    return counter_of(kTlvIndex.of[0x94]) == kApCounter && counter_of(kTlvIndex.of[0x8F]) == kSharedCounter &&
+           counter_of(kTlvIndex.of[0xC6]) == kSharedCounter;
 }
 static_assert(counters_consistent(), "dispatch rows: one counter per TLV type");
 
-constexpr bool at_most_two_rows()
+constexpr bool index_matches_rows()
 {
-    for (const TlvRows& t : kTlvIndex.of)
-        if (t.count > 2) return false;
-    return true;
+    size_t rows = 0;
+    for (size_t t = 0; t < 256; ++t) {
+        const TlvRows& e = kTlvIndex.of[t];
+        const size_t n = row_count_of(e);
+        for (size_t k = 0; k < n; ++k)
+            if (kDispatchRows[e.first + k].tlv != t) return false;
+        if (n && e.msg != kDispatchRows[e.first].msg) return false;
+        rows += n;
+    }
+    return rows == kRowCount;
 }
-static_assert(at_most_two_rows(), "the walker tries at most two rows per TLV type");
+static_assert(index_matches_rows(), "the TLV index names every row once, at most two per type");
 
 } // namespace
 

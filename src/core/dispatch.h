@@ -14,8 +14,7 @@ namespace lusl {
 struct Args {
     unsigned ordinal = 0;            // AP metrics counter or shared 0x8F/0xC6 counter
     const uint8_t* src_mac = nullptr;
-    void* scratch = nullptr;         // AssocStaLinkMetricBuffer, 0x800C only
-    bool scratch_indexed = false;    // the walker's own scratch table, indexed by station MAC
+    void* scratch = nullptr;         // AssocStaLinkMetricBuffer: the walker's own for 0x800C rows
 };
 
 // Starts the station index of a scratch table the walker has just allocated.
@@ -60,17 +59,29 @@ enum Counter : uint8_t {
     kSharedCounter = 2, // Operating Channel Report and Radio Metrics TLVs (0x8F, 0xC6)
 };
 
-// Per TLV type: its rows and its counter.
+// Per TLV type, all the walker reads for a TLV, in one word. A TLV of a type that moves no
+// counter, in the message its first row names, is dispatched on `msg` alone.
 struct TlvRows {
-    uint8_t first;   // index of its first row
-    uint8_t count;   // 0: no row, an unknown TLV
-    uint8_t counter; // Counter
-    uint8_t unused;  // a word per type: one load
+    uint16_t msg;  // message of its first row (any value when it has none)
+    uint8_t first; // index of its first row
+    uint8_t info;  // kUnknownTlv, kSecondRow, counter << kCounterShift
 };
+inline constexpr uint8_t kUnknownTlv = 1; // no row
+inline constexpr uint8_t kSecondRow = 2;  // a second row follows the first
+inline constexpr unsigned kCounterShift = 2;
+// The TLV needs more than the first row's message compared.
+inline constexpr uint8_t kSlowTlv = kUnknownTlv | 3u << kCounterShift;
+
 struct TlvIndex {
     TlvRows of[256];
 };
 extern const TlvIndex kTlvIndex LUSL_HIDDEN;
+
+constexpr size_t row_count_of(const TlvRows& t) noexcept
+{
+    return (t.info & kUnknownTlv) ? 0 : (t.info & kSecondRow) ? 2 : 1;
+}
+constexpr Counter counter_of(const TlvRows& t) noexcept { return static_cast<Counter>(t.info >> kCounterShift & 3u); }
 
 // Rows of one TLV type, in table order.
 struct RowSpan {
@@ -80,7 +91,7 @@ struct RowSpan {
 inline RowSpan rows_for(uint8_t tlv) noexcept
 {
     const TlvRows& t = kTlvIndex.of[tlv];
-    return {kDispatchRows + t.first, t.count};
+    return {kDispatchRows + t.first, row_count_of(t)};
 }
 inline size_t row_count() noexcept { return kRowCount; }
 inline const Row* rows_begin() noexcept { return kDispatchRows; }

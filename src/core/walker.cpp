@@ -16,6 +16,28 @@ int refuse_short(const char* tlv, size_t len)
     return -1;
 }
 
+namespace {
+
+// The failures of the framing, out of the loop.
+[[gnu::cold, gnu::noinline]] int header_past_end(uint8_t t)
+{
+    LUSL_LOG(kModTlv, kErr, "[TLV] TLV type=0x%02X header runs past the end of the stream\n", t);
+    return -1;
+}
+[[gnu::cold, gnu::noinline]] int zero_length()
+{
+    LUSL_LOG(kModTlv, kWarn, "[TLV] ptlv_header->length is zero, STOP parsing!!\n");
+    return -1;
+}
+[[gnu::cold, gnu::noinline]] int value_past_end(uint8_t t, size_t len)
+{
+    LUSL_LOG(kModTlv, kErr, "[TLV] TLV type=0x%02X length=%u runs past the end of the stream\n", t,
+             static_cast<unsigned>(len));
+    return -1;
+}
+
+} // namespace
+
 int walk(uint16_t type, const uint8_t* tlvs, size_t len, uint8_t* record, const uint8_t* src_mac)
 {
     LUSL_LOG(kModMsg, kDebug, "[MSG] Process tlv of %s(0x%04X)\n", display_name(type), type);
@@ -34,7 +56,6 @@ int walk(uint16_t type, const uint8_t* tlvs, size_t len, uint8_t* record, const 
             return -1;
         }
         args.scratch = pAssocStaLinkMetricBuffer;
-        args.scratch_indexed = true;
         scratch_index_reset();
     }
     if (!tlvs) len = 0;
@@ -43,36 +64,28 @@ int walk(uint16_t type, const uint8_t* tlvs, size_t len, uint8_t* record, const 
     const uint8_t* p = tlvs;
     for (size_t left = len; left != 0 && *p != 0;) {
         const uint8_t t = *p;
-        if (left < 3) {
-            LUSL_LOG(kModTlv, kErr, "[TLV] TLV type=0x%02X header runs past the end of the stream\n", t);
-            return -1;
-        }
+        if (left < 3) return header_past_end(t);
         const size_t tlv_len = static_cast<size_t>(p[1]) << 8 | p[2];
         // Only TLVs after the first are checked for a zero length.
-        if (tlv_len == 0 && p != tlvs) {
-            LUSL_LOG(kModTlv, kWarn, "[TLV] ptlv_header->length is zero, STOP parsing!!\n");
-            return -1;
-        }
-        if (tlv_len > left - 3) {
-            LUSL_LOG(kModTlv, kErr, "[TLV] TLV type=0x%02X length=%u runs past the end of the stream\n", t,
-                     static_cast<unsigned>(tlv_len));
-            return -1;
-        }
+        if (tlv_len == 0 && p != tlvs) return zero_length();
+        left -= 3;
+        if (tlv_len > left) return value_past_end(t, tlv_len);
+        left -= tlv_len;
         const uint8_t* const value = p + 3;
         p = value + tlv_len;
-        left -= 3 + tlv_len;
 
         const TlvRows rows = kTlvIndex.of[t];
-        if (rows.count == 0) {
-            LUSL_LOG(kModTlv, kDebug, "[TLV] Unknown TLV type=0x%02X\n", t);
-            continue;
-        }
-        // Counters count every TLV of their kinds, whatever the message.
-        const unsigned ordinal = counts[rows.counter]++;
-        // A type has one or two rows, and at most one of them names this message.
         const Row* row = kDispatchRows + rows.first;
-        if (row->msg != type && (rows.count == 1 || (++row)->msg != type)) continue;
-        args.ordinal = ordinal;
+        if (rows.msg != type || (rows.info & kSlowTlv)) [[unlikely]] {
+            if (rows.info & kUnknownTlv) {
+                LUSL_LOG(kModTlv, kDebug, "[TLV] Unknown TLV type=0x%02X\n", t);
+                continue;
+            }
+            // Counters count every TLV of their kinds, whatever the message.
+            args.ordinal = counts[counter_of(rows)]++;
+            // At most one of a type's rows names this message.
+            if (row->msg != type && (!(rows.info & kSecondRow) || (++row)->msg != type)) continue;
+        }
         Reader in(value, tlv_len);
         const int r = row->handler(in, record, args);
         if (row->ored) result |= r;

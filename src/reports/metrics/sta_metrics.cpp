@@ -21,116 +21,20 @@ constexpr size_t kTrafficLen = 6 + 28;  // station MAC, seven counters
 constexpr size_t kTidEntry = 2;         // TID, queue size
 constexpr size_t kExtLinkEntry = 22;    // BSSID, four rates
 
-AssocStaLinkMetricBuffer* table_of(const Args& args)
+using Table = AssocStaLinkMetricBuffer;
+using Entry = AssocStaLinkMetricEntry;
+using Mac = uint8_t[6];
+
+Table* table_of(const Args& args) { return static_cast<Table*>(args.scratch); }
+
+// A MAC as one number, to compare and keep in a register.
+[[gnu::always_inline]] inline uint64_t key_of(const Mac& m)
 {
-    return static_cast<AssocStaLinkMetricBuffer*>(args.scratch);
-}
-
-// Station index of the walker's scratch table, so that each per-station TLV finds its
-// entry without scanning all 64 (from the 65th station of a message on, every TLV would).
-// Entries are only ever taken at the first free one, so the ones holding a non-zero MAC
-// are always the prefix [0, used). Tables handed to the exported extractors are scanned.
-//
-// Station entries of a BSS are likewise only taken at the first free one, and a walk
-// writes a station MAC nowhere else: the walk keeps each BSS's first free entry, found
-// once and moved on only when a non-zero MAC is written (a zero MAC leaves the entry free).
-//
-// A station's TLVs come one after the other, so the last station looked up and the last
-// BSS a link metrics TLV named are kept too: the next TLV mostly asks for the same.
-struct ScratchIndex {
-    uint8_t slot[2 * MAX_STA_PER_BSS]; // entry index + 1; 0 = empty
-    uint8_t used;
-    uint8_t first_free[MAX_BSS_PER_DEVICE]; // station index + 1; 0 = not looked for yet
-    bool last_known;                        // last_mac was looked up since its last change
-    uint8_t last_entry;                     // its entry index + 1; 0 = not in the table
-    uint8_t last_mac[6];
-    uint8_t last_bss;                       // BSS entry index + 1 of last_bssid; 0 = none kept
-    uint8_t last_bssid[6];
-};
-ScratchIndex g_index;
-
-constexpr unsigned kSlotMask = 2 * MAX_STA_PER_BSS - 1;
-static_assert((kSlotMask & (kSlotMask + 1)) == 0, "slot count must be a power of two");
-
-unsigned slot_of(const uint8_t (&m)[6]) { return (m[5] * 31u + m[4] * 7u + m[3]) & kSlotMask; }
-
-void remember(const uint8_t (&mac)[6], unsigned entry_plus_1)
-{
-    std::memcpy(g_index.last_mac, mac, 6);
-    g_index.last_entry = static_cast<uint8_t>(entry_plus_1);
-    g_index.last_known = true;
-}
-
-// The probe, out of line: most lookups ask for the station looked up last.
-[[gnu::noinline]] AssocStaLinkMetricEntry* index_probe(AssocStaLinkMetricBuffer& t, const uint8_t (&mac)[6])
-{
-    unsigned found = 0;
-    for (unsigned h = slot_of(mac); g_index.slot[h]; h = (h + 1) & kSlotMask) {
-        if (mac_eq(t.entry[g_index.slot[h] - 1].mac, mac)) {
-            found = g_index.slot[h];
-            break;
-        }
-    }
-    remember(mac, found);
-    return found ? &t.entry[found - 1] : nullptr;
-}
-
-[[gnu::always_inline]] inline AssocStaLinkMetricEntry* index_find(AssocStaLinkMetricBuffer& t, const uint8_t (&mac)[6])
-{
-    if (g_index.last_known && mac_eq(g_index.last_mac, mac))
-        return g_index.last_entry ? &t.entry[g_index.last_entry - 1] : nullptr;
-    return index_probe(t, mac);
-}
-
-// The first entry that is free or holds mac; nullptr when every entry holds another station.
-[[gnu::always_inline]] inline AssocStaLinkMetricEntry* find_or_free(AssocStaLinkMetricBuffer& t, const uint8_t (&mac)[6], const Args& args)
-{
-    if (args.scratch_indexed && !mac_zero(mac)) {
-        if (AssocStaLinkMetricEntry* e = index_find(t, mac)) return e;
-        return g_index.used < MAX_STA_PER_BSS ? &t.entry[g_index.used] : nullptr;
-    }
-    for (AssocStaLinkMetricEntry& e : t.entry) {
-        if (mac_zero(e.mac) || mac_eq(e.mac, mac)) return &e;
-    }
-    return nullptr;
-}
-
-// Gives the free entry e to the station mac.
-void take(AssocStaLinkMetricBuffer& t, AssocStaLinkMetricEntry& e, const uint8_t (&mac)[6], const Args& args)
-{
-    std::memcpy(e.mac, mac, 6);
-    if (!args.scratch_indexed || mac_zero(mac)) return;
-    unsigned h = slot_of(mac);
-    while (g_index.slot[h]) h = (h + 1) & kSlotMask;
-    g_index.slot[h] = static_cast<uint8_t>(&e - t.entry + 1);
-    ++g_index.used;
-    remember(mac, g_index.slot[h]);
-}
-
-// The first entry holding mac (a free entry holds the all-zero MAC). A caller's table may
-// have free entries anywhere, so all of it is searched.
-[[gnu::always_inline]] inline AssocStaLinkMetricEntry* find(AssocStaLinkMetricBuffer* t, const uint8_t (&mac)[6], const Args& args)
-{
-    if (!t) return nullptr;
-    if (args.scratch_indexed && !mac_zero(mac)) return index_find(*t, mac);
-    for (AssocStaLinkMetricEntry& e : t->entry) {
-        if (mac_eq(e.mac, mac)) return &e;
-    }
-    return nullptr;
-}
-
-// The first BSS entry holding bssid; MAX_BSS_PER_DEVICE when none does. In a walk only AP
-// Metrics TLVs change BSSIDs, and they drop the one kept (bss_entries_changed).
-uint32_t find_bss(const ApMetricsResp& r, const uint8_t (&bssid)[6], const Args& args)
-{
-    if (args.scratch_indexed && g_index.last_bss && mac_eq(g_index.last_bssid, bssid)) return g_index.last_bss - 1u;
-    uint32_t b = 0;
-    while (b < MAX_BSS_PER_DEVICE && !mac_eq(r.bss[b].bssid, bssid)) ++b;
-    if (args.scratch_indexed && b < MAX_BSS_PER_DEVICE) {
-        std::memcpy(g_index.last_bssid, bssid, 6);
-        g_index.last_bss = static_cast<uint8_t>(b + 1);
-    }
-    return b;
+    uint32_t lo;
+    uint16_t hi;
+    std::memcpy(&lo, m, 4);
+    std::memcpy(&hi, m + 4, 2);
+    return lo | uint64_t{hi} << 32;
 }
 
 // The first free station entry of bss from s on; MAX_STA_PER_BSS when there is none.
@@ -140,29 +44,158 @@ uint32_t free_from(const ApMetricsBss& bss, uint32_t s)
     return s;
 }
 
-// The first free station entry of BSS entry b. A record handed to the exported extractor
-// may hold anything: there it is searched every time.
-uint32_t free_station(const ApMetricsBss& bss, uint32_t b, const Args& args)
+// The first BSS entry holding bssid; MAX_BSS_PER_DEVICE when none does.
+uint32_t bss_search(const ApMetricsResp& r, const Mac& bssid)
 {
-    if (!args.scratch_indexed) return free_from(bss, 0);
-    uint8_t& c = g_index.first_free[b];
-    if (c == 0) c = static_cast<uint8_t>(free_from(bss, 0) + 1);
-    return c - 1u;
+    uint32_t b = 0;
+    while (b < MAX_BSS_PER_DEVICE && !mac_eq(r.bss[b].bssid, bssid)) ++b;
+    return b;
 }
 
-// Station s of BSS entry b was given mac.
-void station_taken(const ApMetricsBss& bss, uint32_t b, uint32_t s, const uint8_t (&mac)[6], const Args& args)
+// ---------------------------------------------------------------- a caller's scratch table
+// The exported extractors join through whatever table the caller hands them (or none), which
+// may hold anything: it is searched in full every time, free entries compared like any other.
+struct Searched {
+    Table* t;
+
+    // The first entry holding mac (a free entry holds the all-zero MAC).
+    Entry* find(const Mac& mac) const
+    {
+        if (!t) return nullptr;
+        for (Entry& e : t->entry)
+            if (mac_eq(e.mac, mac)) return &e;
+        return nullptr;
+    }
+    // The first entry that is free or holds mac; nullptr when every entry holds another station.
+    Entry* find_or_free(const Mac& mac) const
+    {
+        if (!t) return nullptr;
+        for (Entry& e : t->entry)
+            if (mac_zero(e.mac) || mac_eq(e.mac, mac)) return &e;
+        return nullptr;
+    }
+    // Gives the free entry e to the station mac.
+    void take(Entry& e, const Mac& mac) const { std::memcpy(e.mac, mac, 6); }
+    uint32_t bss_of(const ApMetricsResp& r, const Mac& bssid) const { return bss_search(r, bssid); }
+    // So may the caller's record: its station entries are searched every time too.
+    uint32_t free_station(const ApMetricsBss& bss, uint32_t) const { return free_from(bss, 0); }
+    void station_taken(const ApMetricsBss&, uint32_t, uint32_t, const Mac&) const {}
+};
+
+// ---------------------------------------------------------------- the walker's scratch table
+// The walker's own table starts empty and only these extractors write it, so it is indexed by
+// station MAC instead of scanned per TLV (from the 65th station of a message on, every TLV
+// would scan all 64 entries). Entries are only ever taken at the first free one, so the ones
+// holding a non-zero MAC are always the prefix [0, used).
+//
+// Station entries of a BSS are likewise only taken at the first free one, and a walk writes a
+// station MAC nowhere else: the walk keeps each BSS's first free entry, found once and moved
+// on only when a non-zero MAC is written (a zero MAC leaves the entry free). The record may
+// be a caller's (process_tlv), so the first search and each move look at the entries.
+//
+// A station's TLVs come one after the other, so the last station looked up and the last BSS a
+// link metrics TLV named are kept too: the next TLV mostly asks for the same.
+constexpr unsigned kSlots = 2 * MAX_STA_PER_BSS;
+constexpr unsigned kSlotMask = kSlots - 1;
+static_assert((kSlots & kSlotMask) == 0, "slot count must be a power of two");
+constexpr uint64_t kNoKey = ~uint64_t{0}; // no MAC has this key
+
+struct ScratchIndex {
+    uint8_t slot[kSlots]; // entry index + 1; 0 = empty
+    uint64_t last_key;    // station last looked up; kNoKey = none
+    uint64_t last_bssid;
+    uint8_t last_entry; // its entry index + 1; 0 = not in the table
+    uint8_t last_bss;   // BSS entry index + 1 of last_bssid; 0 = none kept
+    uint8_t used;
+    uint8_t first_free[MAX_BSS_PER_DEVICE]; // station index + 1; 0 = not looked for yet
+};
+ScratchIndex g_index;
+
+unsigned slot_of(uint64_t key) { return static_cast<unsigned>((key >> 24) * 0x9E3779B1u >> 25) & kSlotMask; }
+
+// The entry index + 1 of a non-zero key, 0 when no entry holds it; kept as the last lookup.
+// Out of line: most lookups ask for the station looked up last.
+[[gnu::noinline]] unsigned probe(const Table& t, uint64_t key)
 {
-    if (!args.scratch_indexed || mac_zero(mac)) return;
-    // Mostly the very next entry is free.
-    const uint32_t next = s + 1 < MAX_STA_PER_BSS && mac_zero(bss.sta[s + 1].mac) ? s + 1 : free_from(bss, s + 1);
-    g_index.first_free[b] = static_cast<uint8_t>(next + 1);
+    unsigned found = 0;
+    for (unsigned h = slot_of(key); g_index.slot[h]; h = (h + 1) & kSlotMask) {
+        if (key_of(t.entry[g_index.slot[h] - 1].mac) == key) {
+            found = g_index.slot[h];
+            break;
+        }
+    }
+    g_index.last_key = key;
+    g_index.last_entry = static_cast<uint8_t>(found);
+    return found;
 }
+
+struct Indexed {
+    Table& t;
+
+    [[gnu::always_inline]] Entry* find(const Mac& mac) const
+    {
+        const uint64_t key = key_of(mac);
+        unsigned e;
+        if (key == g_index.last_key)
+            e = g_index.last_entry;
+        else if (key != 0)
+            e = probe(t, key);
+        else // free entries hold the zero MAC: the first free one
+            e = g_index.used < MAX_STA_PER_BSS ? g_index.used + 1u : 0u;
+        return e ? &t.entry[e - 1] : nullptr;
+    }
+    [[gnu::always_inline]] Entry* find_or_free(const Mac& mac) const
+    {
+        if (Entry* e = find(mac)) return e;
+        return g_index.used < MAX_STA_PER_BSS ? &t.entry[g_index.used] : nullptr;
+    }
+    // e is the first free entry, t.entry[used].
+    [[gnu::always_inline]] void take(Entry& e, const Mac& mac) const
+    {
+        std::memcpy(e.mac, mac, 6);
+        const uint64_t key = key_of(mac);
+        if (key == 0) return;
+        unsigned h = slot_of(key);
+        while (g_index.slot[h]) h = (h + 1) & kSlotMask;
+        const uint8_t entry = ++g_index.used;
+        g_index.slot[h] = entry;
+        g_index.last_key = key;
+        g_index.last_entry = entry;
+    }
+    // Only AP Metrics TLVs change BSSIDs, and they drop the one kept (bss_entries_changed).
+    [[gnu::always_inline]] uint32_t bss_of(const ApMetricsResp& r, const Mac& bssid) const
+    {
+        const uint64_t key = key_of(bssid);
+        if (g_index.last_bss && key == g_index.last_bssid) return g_index.last_bss - 1u;
+        const uint32_t b = bss_search(r, bssid);
+        if (b < MAX_BSS_PER_DEVICE) {
+            g_index.last_bssid = key;
+            g_index.last_bss = static_cast<uint8_t>(b + 1);
+        }
+        return b;
+    }
+    [[gnu::always_inline]] uint32_t free_station(const ApMetricsBss& bss, uint32_t b) const
+    {
+        uint8_t& c = g_index.first_free[b];
+        if (c == 0) c = static_cast<uint8_t>(free_from(bss, 0) + 1);
+        return c - 1u;
+    }
+    // Station s of BSS entry b was given mac.
+    [[gnu::always_inline]] void station_taken(const ApMetricsBss& bss, uint32_t b, uint32_t s, const Mac& mac) const
+    {
+        if (mac_zero(mac)) return;
+        // Mostly the very next entry is free.
+        const uint32_t next = s + 1 < MAX_STA_PER_BSS && mac_zero(bss.sta[s + 1].mac) ? s + 1 : free_from(bss, s + 1);
+        g_index.first_free[b] = static_cast<uint8_t>(next + 1);
+    }
+};
+
+// ---------------------------------------------------------------- the four TLVs
 
 // The station entry a scratch entry names, or nullptr while the station is still pending:
 // an entry made by traffic counters holds indices 0 and 0 like a station placed there, but
 // only a placed station's entry carries its MAC.
-[[gnu::always_inline]] inline ApMetricsSta* placed(ApMetricsResp& r, const AssocStaLinkMetricEntry& e)
+[[gnu::always_inline]] inline ApMetricsSta* placed(ApMetricsResp& r, const Entry& e)
 {
     const uint32_t b = e.bss_idx;
     const uint32_t s = e.sta_idx;
@@ -194,21 +227,73 @@ void log_traffic(const char* tag, const ApMetricsSta& s)
              t.tx_packets_errors, t.rx_packets_errors, t.retrans_count);
 }
 
-// Refuses a TLV of a station MAC, a count and count entries of `entry` bytes that its
-// length does not hold.
-[[gnu::always_inline]] inline bool counted_fits(const Reader& in, size_t entry)
+template <class J>
+[[gnu::always_inline]] inline int link_metrics(Reader& in, uint8_t* record, const J& j)
 {
-    return in.has(kStaHead) && in.has(kStaHead + entry * in.peek(6));
+    if (!in.has(kStaHead)) return refuse_short("AssociStaLinkMetric", in.size());
+    if (in.peek(6) == 0) {
+        LUSL_LOG(kModTlv, kErr, "[TLV] Can't found bssid which associated station\n");
+        return 0;
+    }
+    // Only the first BSSID entry is used; the count makes sure it is there.
+    const auto v = in.fixed<kStaHead + kLinkEntry>();
+    if (!v || !in.has(kLinkEntry * (v.template u8<6>() - 1u))) return refuse_short("AssociStaLinkMetric", in.size());
+    uint8_t sta_mac[6];
+    uint8_t bssid[6];
+    v.template copy<0, 6>(sta_mac);
+    v.template copy<7, 6>(bssid);
+    // 13: time delta
+
+    auto& r = resp(record);
+    const uint32_t b = j.bss_of(r, bssid);
+    if (b == MAX_BSS_PER_DEVICE) {
+        LUSL_LOG(kModTlv, kErr, "[TLV] bss_idx is larger than MAX_BSS_PER_DEVICE\n");
+        return 0;
+    }
+    ApMetricsBss& bss = r.bss[b];
+    const uint32_t s = j.free_station(bss, b);
+    if (s == MAX_STA_PER_BSS) {
+        LUSL_LOG(kModTlv, kErr, "[TLV] sta_idx is larger than MAX_STA_PER_BSS\n");
+        return 0;
+    }
+    ApMetricsSta& sta = bss.sta[s];
+    std::memcpy(sta.mac, sta_mac, 6);
+    j.station_taken(bss, b, s, sta_mac);
+
+    if (Entry* e = j.find_or_free(sta_mac)) {
+        if (mac_zero(e->mac)) {
+            j.take(*e, sta_mac);
+        } else {
+            // Counters that arrived first move into the entry; a repeated station
+            // is re-pointed to its newest entry.
+            sta.traffic = e->traffic;
+            log_traffic("AssociStaLinkMetric", sta);
+        }
+        e->bss_idx = b;
+        e->sta_idx = s;
+    }
+
+    const uint32_t dl = v.template be32<17>();
+    const uint32_t ul = v.template be32<21>();
+    const uint8_t rcpi = v.template u8<25>();
+    std::memcpy(sta.bssid, bssid, 6);
+    sta.est_rate_dl = dl;
+    sta.est_rate_ul = ul;
+    sta.rcpi_ul = rcpi;
+    LUSL_LOG(kModTlv, kDebug,
+             "[TLV] AssocStaLink: STA " LUSL_MAC_FMT ", associated BSS " LUSL_MAC_FMT ", uplink/downlink rate=%d/%d, RCPI=%d\n",
+             LUSL_MAC_ARG(sta_mac), LUSL_MAC_ARG(bssid), static_cast<int>(ul), static_cast<int>(dl), rcpi);
+    return 0;
 }
 
-// The parts of the station TLVs that run only once the station was found, out of line: the
-// many TLVs of stations the table cannot hold return without saving registers for them.
-[[gnu::noinline]] int traffic_for(AssocStaLinkMetricBuffer& t, AssocStaLinkMetricEntry& e, const uint8_t (&mac)[6],
-                                  const Fixed<kTrafficLen>& v, ApMetricsResp& r, const Args& args)
+// What a traffic stats TLV does once the station's entry was found, out of line: the many
+// TLVs of stations the table cannot hold return without saving registers for it.
+template <class J>
+[[gnu::noinline]] int traffic_for(const J& j, Entry& e, const Mac& mac, const Fixed<kTrafficLen>& v, ApMetricsResp& r)
 {
     if (mac_zero(e.mac)) {
         // First word of this station: the counters wait for its link metrics.
-        take(t, e, mac, args);
+        j.take(e, mac);
         e.traffic = read_traffic(v);
         return 0;
     }
@@ -221,6 +306,18 @@ void log_traffic(const char* tag, const ApMetricsSta& s)
     sta->traffic = read_traffic(v);
     log_traffic("AssociStaTrafficStats", *sta);
     return 0;
+}
+
+template <class J>
+[[gnu::always_inline]] inline int traffic_stats(Reader& in, uint8_t* record, const J& j)
+{
+    const auto v = in.fixed<kTrafficLen>();
+    if (!v) return refuse_short("AssociStaTrafficStats", in.size());
+    uint8_t mac[6];
+    v.copy<0, 6>(mac);
+    Entry* e = j.find_or_free(mac);
+    if (!e) return 0; // table full: dropped
+    return traffic_for(j, *e, mac, v, resp(record));
 }
 
 [[gnu::noinline]] int tids_for(ApMetricsSta& sta, uint8_t n, Reader& in)
@@ -236,6 +333,20 @@ void log_traffic(const char* tag, const ApMetricsSta& s)
                  LUSL_MAC_ARG(sta.mac), tid.tid, tid.queue_size);
     }
     return 0;
+}
+
+template <class J>
+[[gnu::always_inline]] inline int wifi6_status(Reader& in, uint8_t* record, const J& j)
+{
+    // A station MAC, a count and that many entries.
+    const auto head = in.fixed<kStaHead>();
+    if (!head || !in.has(kTidEntry * head.u8<6>())) return refuse_short("AssocWiFi6Sta", in.size());
+    uint8_t mac[6];
+    head.copy<0, 6>(mac);
+    const Entry* e = j.find(mac);
+    ApMetricsSta* sta = e ? placed(resp(record), *e) : nullptr;
+    if (!sta) return 0;
+    return tids_for(*sta, head.u8<6>(), in);
 }
 
 [[gnu::noinline]] int ext_rates_for(ApMetricsSta& sta, const ApMetricsBss& bss, uint8_t k, Reader& in)
@@ -258,129 +369,58 @@ void log_traffic(const char* tag, const ApMetricsSta& s)
     return 0;
 }
 
-} // namespace
-
-void scratch_index_reset() noexcept { g_index = ScratchIndex{}; }
-void bss_entries_changed() noexcept { g_index.last_bss = 0; }
-
-int h_AssociStaLinkMetric(Reader& in, uint8_t* record, const Args& args)
+template <class J>
+[[gnu::always_inline]] inline int ext_link_metrics(Reader& in, uint8_t* record, const J& j)
 {
-    if (!in.has(kStaHead)) return refuse_short("AssociStaLinkMetric", in.size());
-    if (in.peek(6) == 0) {
-        LUSL_LOG(kModTlv, kErr, "[TLV] Can't found bssid which associated station\n");
-        return 0;
-    }
-    if (!counted_fits(in, kLinkEntry)) return refuse_short("AssociStaLinkMetric", in.size());
-
-    // Only the first BSSID entry is used; the count made sure it is there.
-    const auto v = in.fixed<kStaHead + kLinkEntry>();
-    uint8_t sta_mac[6];
-    uint8_t bssid[6];
-    v.copy<0, 6>(sta_mac);
-    v.copy<7, 6>(bssid);
-    // 13: time delta
-    const uint32_t dl = v.be32<17>();
-    const uint32_t ul = v.be32<21>();
-    const uint8_t rcpi = v.u8<25>();
-
-    auto& r = resp(record);
-    const uint32_t b = find_bss(r, bssid, args);
-    if (b == MAX_BSS_PER_DEVICE) {
-        LUSL_LOG(kModTlv, kErr, "[TLV] bss_idx is larger than MAX_BSS_PER_DEVICE\n");
-        return 0;
-    }
-    ApMetricsBss& bss = r.bss[b];
-    const uint32_t s = free_station(bss, b, args);
-    if (s == MAX_STA_PER_BSS) {
-        LUSL_LOG(kModTlv, kErr, "[TLV] sta_idx is larger than MAX_STA_PER_BSS\n");
-        return 0;
-    }
-    ApMetricsSta& sta = bss.sta[s];
-    std::memcpy(sta.mac, sta_mac, 6);
-    station_taken(bss, b, s, sta_mac, args);
-
-    if (AssocStaLinkMetricBuffer* t = table_of(args)) {
-        if (AssocStaLinkMetricEntry* e = find_or_free(*t, sta_mac, args)) {
-            if (mac_zero(e->mac)) {
-                take(*t, *e, sta_mac, args);
-            } else {
-                // Counters that arrived first move into the entry; a repeated station
-                // is re-pointed to its newest entry.
-                sta.traffic = e->traffic;
-                log_traffic("AssociStaLinkMetric", sta);
-            }
-            e->bss_idx = b;
-            e->sta_idx = s;
-        }
-    }
-
-    std::memcpy(sta.bssid, bssid, 6);
-    sta.est_rate_dl = dl;
-    sta.est_rate_ul = ul;
-    sta.rcpi_ul = rcpi;
-    LUSL_LOG(kModTlv, kDebug,
-             "[TLV] AssocStaLink: STA " LUSL_MAC_FMT ", associated BSS " LUSL_MAC_FMT ", uplink/downlink rate=%d/%d, RCPI=%d\n",
-             LUSL_MAC_ARG(sta.mac), LUSL_MAC_ARG(sta.bssid), static_cast<int>(ul), static_cast<int>(dl), rcpi);
-    return 0;
-}
-
-int h_AssociStaTrafficStats(Reader& in, uint8_t* record, const Args& args)
-{
-    const auto v = in.fixed<kTrafficLen>();
-    if (!v) return refuse_short("AssociStaTrafficStats", in.size());
-    uint8_t mac[6];
-    v.copy<0, 6>(mac);
-
-    AssocStaLinkMetricBuffer* t = table_of(args);
-    AssocStaLinkMetricEntry* e = t ? find_or_free(*t, mac, args) : nullptr;
-    if (!e) return 0; // table full: dropped
-    return traffic_for(*t, *e, mac, v, resp(record), args);
-}
-
-int h_AssocWiFi6StaStatus(Reader& in, uint8_t* record, const Args& args)
-{
-    if (!counted_fits(in, kTidEntry)) return refuse_short("AssocWiFi6Sta", in.size());
     const auto head = in.fixed<kStaHead>();
+    if (!head || !in.has(kExtLinkEntry * head.u8<6>())) return refuse_short("assocStaExtLinkmetric", in.size());
     uint8_t mac[6];
     head.copy<0, 6>(mac);
-
-    const AssocStaLinkMetricEntry* e = find(table_of(args), mac, args);
-    ApMetricsSta* sta = e ? placed(resp(record), *e) : nullptr;
-    if (!sta) return 0;
-    return tids_for(*sta, head.u8<6>(), in);
-}
-
-int h_assocStaExtLinkmetric(Reader& in, uint8_t* record, const Args& args)
-{
-    if (!counted_fits(in, kExtLinkEntry)) return refuse_short("assocStaExtLinkmetric", in.size());
-    const auto head = in.fixed<kStaHead>();
-    uint8_t mac[6];
-    head.copy<0, 6>(mac);
-
     auto& r = resp(record);
-    const AssocStaLinkMetricEntry* e = find(table_of(args), mac, args);
+    const Entry* e = j.find(mac);
     ApMetricsSta* sta = e ? placed(r, *e) : nullptr;
     if (!sta) return 0;
     return ext_rates_for(*sta, r.bss[e->bss_idx], head.u8<6>(), in);
 }
 
+// The exported extractors' handlers: the caller's table.
+int searched_link(Reader& in, uint8_t* record, const Args& a) { return link_metrics(in, record, Searched{table_of(a)}); }
+int searched_traffic(Reader& in, uint8_t* record, const Args& a) { return traffic_stats(in, record, Searched{table_of(a)}); }
+int searched_wifi6(Reader& in, uint8_t* record, const Args& a) { return wifi6_status(in, record, Searched{table_of(a)}); }
+int searched_ext(Reader& in, uint8_t* record, const Args& a) { return ext_link_metrics(in, record, Searched{table_of(a)}); }
+
+} // namespace
+
+void scratch_index_reset() noexcept
+{
+    g_index = ScratchIndex{};
+    g_index.last_key = kNoKey;
+}
+void bss_entries_changed() noexcept { g_index.last_bss = 0; }
+
+// The walker's handlers: its own table, indexed.
+int h_AssociStaLinkMetric(Reader& in, uint8_t* record, const Args& a) { return link_metrics(in, record, Indexed{*table_of(a)}); }
+int h_AssociStaTrafficStats(Reader& in, uint8_t* record, const Args& a) { return traffic_stats(in, record, Indexed{*table_of(a)}); }
+int h_AssocWiFi6StaStatus(Reader& in, uint8_t* record, const Args& a) { return wifi6_status(in, record, Indexed{*table_of(a)}); }
+int h_assocStaExtLinkmetric(Reader& in, uint8_t* record, const Args& a) { return ext_link_metrics(in, record, Indexed{*table_of(a)}); }
+
 } // namespace lusl
 
 extern "C" {
 
-#define LUSL_STA_SHIM(name)                                                                          \
+#define LUSL_STA_SHIM(name, handler)                                                                 \
     LUSL_API int tlv_##name##_extract(const uint8_t* value, uint8_t* record,                        \
                                       struct AssocStaLinkMetricBuffer* scratch)                     \
     {                                                                                                \
         lusl::Args a;                                                                                \
         a.scratch = scratch;                                                                         \
-        return lusl::run_handler(lusl::h_##name, value, lusl::kMaxTlvLen, record, a);                \
+        return lusl::run_handler(lusl::handler, value, lusl::kMaxTlvLen, record, a);                \
     }
 
-LUSL_STA_SHIM(AssociStaLinkMetric)
-LUSL_STA_SHIM(AssociStaTrafficStats)
-LUSL_STA_SHIM(AssocWiFi6StaStatus)
-LUSL_STA_SHIM(assocStaExtLinkmetric)
+LUSL_STA_SHIM(AssociStaLinkMetric, searched_link)
+LUSL_STA_SHIM(AssociStaTrafficStats, searched_traffic)
+LUSL_STA_SHIM(AssocWiFi6StaStatus, searched_wifi6)
+LUSL_STA_SHIM(assocStaExtLinkmetric, searched_ext)
 
 #undef LUSL_STA_SHIM
 } // extern "C"
