@@ -25,6 +25,10 @@ void bss_entries_changed() noexcept;
 // A handler reads one TLV value (the Reader is bounded to it; size() is the TLV length)
 // into the record and returns 0 on success.
 using Handler = int (*)(Reader& in, uint8_t* record, const Args& args);
+// One that builds its own Reader over the value, kept in registers: its bounds checks fold
+// into compares of the length. For the rows a message repeats hundreds of times. The walker
+// never passes a null value.
+using ValueHandler = int (*)(const uint8_t* value, size_t len, uint8_t* record, const Args& args);
 
 enum Extra : uint8_t {
     kNone = 0,
@@ -38,14 +42,22 @@ enum Extra : uint8_t {
 // The handler first: no padding between the fields.
 struct Row {
     constexpr Row(uint8_t t, uint16_t m, Handler h, uint8_t e, bool o) noexcept
-        : handler(h), msg(m), tlv(t), extra(e), ored(o)
+        : reader(h), msg(m), tlv(t), extra(e), ored(o), by_value(false)
     {
     }
-    Handler handler;
+    constexpr Row(uint8_t t, uint16_t m, ValueHandler h, uint8_t e, bool o) noexcept
+        : value(h), msg(m), tlv(t), extra(e), ored(o), by_value(true)
+    {
+    }
+    union {
+        Handler reader;     // by_value false
+        ValueHandler value; // by_value true
+    };
     uint16_t msg;
     uint8_t tlv;
     uint8_t extra; // Extra bits: what the documented extractor takes besides value and record
     bool ored;     // false: the result is ignored
+    bool by_value;
 };
 static_assert(sizeof(Row) == (sizeof(void*) == 8 ? 16 : 12));
 
@@ -152,12 +164,12 @@ int h_MetricCollectionInterval(Reader&, uint8_t*, const Args&);
 int h_DeviceInventory(Reader&, uint8_t*, const Args&);
 // metrics family
 int h_APMetrics(Reader&, uint8_t*, const Args&);
-int h_AssociStaLinkMetric(Reader&, uint8_t*, const Args&);
-int h_AssociStaTrafficStats(Reader&, uint8_t*, const Args&);
+[[gnu::nonnull(1)]] int h_AssociStaLinkMetric(const uint8_t*, size_t, uint8_t*, const Args&);
+[[gnu::nonnull(1)]] int h_AssociStaTrafficStats(const uint8_t*, size_t, uint8_t*, const Args&);
 int h_ChScanResult(Reader&, uint8_t*, const Args&);
-int h_AssocWiFi6StaStatus(Reader&, uint8_t*, const Args&);
+[[gnu::nonnull(1)]] int h_AssocWiFi6StaStatus(const uint8_t*, size_t, uint8_t*, const Args&);
 int h_RadioMetrics(Reader&, uint8_t*, const Args&);
 int h_APExtendedMetrics(Reader&, uint8_t*, const Args&);
-int h_assocStaExtLinkmetric(Reader&, uint8_t*, const Args&);
+[[gnu::nonnull(1)]] int h_assocStaExtLinkmetric(const uint8_t*, size_t, uint8_t*, const Args&);
 
 } // namespace lusl

@@ -86,8 +86,13 @@ int walk(uint16_t type, const uint8_t* tlvs, size_t len, uint8_t* record, const 
             // At most one of a type's rows names this message.
             if (row->msg != type && (!(rows.info & kSecondRow) || (++row)->msg != type)) continue;
         }
-        Reader in(value, tlv_len);
-        const int r = row->handler(in, record, args);
+        int r;
+        if (row->by_value) {
+            r = row->value(value, tlv_len, record, args);
+        } else {
+            Reader in(value, tlv_len);
+            r = row->reader(in, record, args);
+        }
         if (row->ored) result |= r;
     }
     return result;

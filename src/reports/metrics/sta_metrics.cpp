@@ -227,6 +227,13 @@ void log_traffic(const char* tag, const ApMetricsSta& s)
              t.tx_packets_errors, t.rx_packets_errors, t.retrans_count);
 }
 
+// Refuses a TLV of a station MAC, a count and count entries of `entry` bytes that its
+// length does not hold.
+[[gnu::always_inline]] inline bool counted_fits(const Reader& in, size_t entry)
+{
+    return in.has(kStaHead) && in.has(kStaHead + entry * in.peek(6));
+}
+
 template <class J>
 [[gnu::always_inline]] inline int link_metrics(Reader& in, uint8_t* record, const J& j)
 {
@@ -235,9 +242,9 @@ template <class J>
         LUSL_LOG(kModTlv, kErr, "[TLV] Can't found bssid which associated station\n");
         return 0;
     }
-    // Only the first BSSID entry is used; the count makes sure it is there.
+    if (!in.has(kStaHead + kLinkEntry * in.peek(6))) return refuse_short("AssociStaLinkMetric", in.size());
+    // Only the first BSSID entry is used; the count made sure it is there.
     const auto v = in.fixed<kStaHead + kLinkEntry>();
-    if (!v || !in.has(kLinkEntry * (v.template u8<6>() - 1u))) return refuse_short("AssociStaLinkMetric", in.size());
     uint8_t sta_mac[6];
     uint8_t bssid[6];
     v.template copy<0, 6>(sta_mac);
@@ -311,8 +318,8 @@ template <class J>
 template <class J>
 [[gnu::always_inline]] inline int traffic_stats(Reader& in, uint8_t* record, const J& j)
 {
+    if (!in.has(kTrafficLen)) return refuse_short("AssociStaTrafficStats", in.size());
     const auto v = in.fixed<kTrafficLen>();
-    if (!v) return refuse_short("AssociStaTrafficStats", in.size());
     uint8_t mac[6];
     v.copy<0, 6>(mac);
     Entry* e = j.find_or_free(mac);
@@ -338,15 +345,15 @@ template <class J>
 template <class J>
 [[gnu::always_inline]] inline int wifi6_status(Reader& in, uint8_t* record, const J& j)
 {
-    // A station MAC, a count and that many entries.
+    if (!counted_fits(in, kTidEntry)) return refuse_short("AssocWiFi6Sta", in.size());
     const auto head = in.fixed<kStaHead>();
-    if (!head || !in.has(kTidEntry * head.u8<6>())) return refuse_short("AssocWiFi6Sta", in.size());
     uint8_t mac[6];
     head.copy<0, 6>(mac);
     const Entry* e = j.find(mac);
     ApMetricsSta* sta = e ? placed(resp(record), *e) : nullptr;
     if (!sta) return 0;
-    return tids_for(*sta, head.u8<6>(), in);
+    Reader entries = in.sub(in.remaining()); // only the TLVs of a known station need a Reader in memory
+    return tids_for(*sta, head.u8<6>(), entries);
 }
 
 [[gnu::noinline]] int ext_rates_for(ApMetricsSta& sta, const ApMetricsBss& bss, uint8_t k, Reader& in)
@@ -372,15 +379,16 @@ template <class J>
 template <class J>
 [[gnu::always_inline]] inline int ext_link_metrics(Reader& in, uint8_t* record, const J& j)
 {
+    if (!counted_fits(in, kExtLinkEntry)) return refuse_short("assocStaExtLinkmetric", in.size());
     const auto head = in.fixed<kStaHead>();
-    if (!head || !in.has(kExtLinkEntry * head.u8<6>())) return refuse_short("assocStaExtLinkmetric", in.size());
     uint8_t mac[6];
     head.copy<0, 6>(mac);
     auto& r = resp(record);
     const Entry* e = j.find(mac);
     ApMetricsSta* sta = e ? placed(r, *e) : nullptr;
     if (!sta) return 0;
-    return ext_rates_for(*sta, r.bss[e->bss_idx], head.u8<6>(), in);
+    Reader entries = in.sub(in.remaining());
+    return ext_rates_for(*sta, r.bss[e->bss_idx], head.u8<6>(), entries);
 }
 
 // The exported extractors' handlers: the caller's table.
@@ -399,10 +407,26 @@ void scratch_index_reset() noexcept
 void bss_entries_changed() noexcept { g_index.last_bss = 0; }
 
 // The walker's handlers: its own table, indexed.
-int h_AssociStaLinkMetric(Reader& in, uint8_t* record, const Args& a) { return link_metrics(in, record, Indexed{*table_of(a)}); }
-int h_AssociStaTrafficStats(Reader& in, uint8_t* record, const Args& a) { return traffic_stats(in, record, Indexed{*table_of(a)}); }
-int h_AssocWiFi6StaStatus(Reader& in, uint8_t* record, const Args& a) { return wifi6_status(in, record, Indexed{*table_of(a)}); }
-int h_assocStaExtLinkmetric(Reader& in, uint8_t* record, const Args& a) { return ext_link_metrics(in, record, Indexed{*table_of(a)}); }
+int h_AssociStaLinkMetric(const uint8_t* value, size_t len, uint8_t* record, const Args& a)
+{
+    Reader in(value, len);
+    return link_metrics(in, record, Indexed{*table_of(a)});
+}
+int h_AssociStaTrafficStats(const uint8_t* value, size_t len, uint8_t* record, const Args& a)
+{
+    Reader in(value, len);
+    return traffic_stats(in, record, Indexed{*table_of(a)});
+}
+int h_AssocWiFi6StaStatus(const uint8_t* value, size_t len, uint8_t* record, const Args& a)
+{
+    Reader in(value, len);
+    return wifi6_status(in, record, Indexed{*table_of(a)});
+}
+int h_assocStaExtLinkmetric(const uint8_t* value, size_t len, uint8_t* record, const Args& a)
+{
+    Reader in(value, len);
+    return ext_link_metrics(in, record, Indexed{*table_of(a)});
+}
 
 } // namespace lusl
 
