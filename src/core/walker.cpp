@@ -29,9 +29,9 @@ namespace {
     LUSL_LOG(kModTlv, kWarn, "[TLV] ptlv_header->length is zero, STOP parsing!!\n");
     return -1;
 }
-[[gnu::cold, gnu::noinline]] int value_past_end(uint8_t t, size_t len)
+[[gnu::cold, gnu::noinline]] int value_past_end(size_t t, size_t len)
 {
-    LUSL_LOG(kModTlv, kErr, "[TLV] TLV type=0x%02X length=%u runs past the end of the stream\n", t,
+    LUSL_LOG(kModTlv, kErr, "[TLV] TLV type=0x%02X length=%u runs past the end of the stream\n", static_cast<unsigned>(t),
              static_cast<unsigned>(len));
     return -1;
 }
@@ -62,9 +62,14 @@ int walk(uint16_t type, const uint8_t* tlvs, size_t len, uint8_t* record, const 
 
     // p: the type byte of the next TLV; left: the stream's bytes from p on.
     const uint8_t* p = tlvs;
-    for (size_t left = len; left != 0 && *p != 0;) {
-        const uint8_t t = *p;
-        if (left < 3) return header_past_end(t);
+    for (size_t left = len;;) {
+        // The stream ends at its length or at a type byte of 0, whichever comes first.
+        if (left < 3) [[unlikely]] {
+            if (left == 0 || *p == 0) break;
+            return header_past_end(*p);
+        }
+        const size_t t = *p;
+        if (t == 0) break;
         const size_t tlv_len = static_cast<size_t>(p[1]) << 8 | p[2];
         // Only TLVs after the first are checked for a zero length.
         if (tlv_len == 0 && p != tlvs) return zero_length();
@@ -78,7 +83,7 @@ int walk(uint16_t type, const uint8_t* tlvs, size_t len, uint8_t* record, const 
         const Row* row = kDispatchRows + rows.first;
         if (rows.msg != type || (rows.info & kSlowTlv)) [[unlikely]] {
             if (rows.info & kUnknownTlv) {
-                LUSL_LOG(kModTlv, kDebug, "[TLV] Unknown TLV type=0x%02X\n", t);
+                LUSL_LOG(kModTlv, kDebug, "[TLV] Unknown TLV type=0x%02X\n", static_cast<unsigned>(t));
                 continue;
             }
             // Counters count every TLV of their kinds, whatever the message.

@@ -76,6 +76,7 @@ struct Searched {
     }
     // Gives the free entry e to the station mac.
     void take(Entry& e, const Mac& mac) const { std::memcpy(e.mac, mac, 6); }
+    bool may_hold(const Mac&) const { return t != nullptr; }
     uint32_t bss_of(const ApMetricsResp& r, const Mac& bssid) const { return bss_search(r, bssid); }
     // So may the caller's record: its station entries are searched every time too.
     uint32_t free_station(const ApMetricsBss& bss, uint32_t) const { return free_from(bss, 0); }
@@ -95,7 +96,7 @@ struct Searched {
 //
 // A station's TLVs come one after the other, so the last station looked up and the last BSS a
 // link metrics TLV named are kept too: the next TLV mostly asks for the same.
-constexpr unsigned kSlots = 2 * MAX_STA_PER_BSS;
+constexpr unsigned kSlots = 4 * MAX_STA_PER_BSS; // a quarter full at most: most misses end at once
 constexpr unsigned kSlotMask = kSlots - 1;
 static_assert((kSlots & kSlotMask) == 0, "slot count must be a power of two");
 constexpr uint64_t kNoKey = ~uint64_t{0}; // no MAC has this key
@@ -111,7 +112,8 @@ struct ScratchIndex {
 };
 ScratchIndex g_index;
 
-unsigned slot_of(uint64_t key) { return static_cast<unsigned>((key >> 24) * 0x9E3779B1u >> 25) & kSlotMask; }
+unsigned slot_of(uint64_t key) { return (static_cast<uint32_t>(key >> 16) * 0x9E3779B1u) >> (32 - 8); }
+static_assert(kSlots == 1u << 8);
 
 // The entry index + 1 of a non-zero key, 0 when no entry holds it; kept as the last lookup.
 // Out of line: most lookups ask for the station looked up last.
@@ -143,6 +145,12 @@ struct Indexed {
         else // free entries hold the zero MAC: the first free one
             e = g_index.used < MAX_STA_PER_BSS ? g_index.used + 1u : 0u;
         return e ? &t.entry[e - 1] : nullptr;
+    }
+    // False when the table neither holds mac nor has room for it, as the last lookup
+    // found: the stations of a message after the 64th.
+    [[gnu::always_inline]] bool may_hold(const Mac& mac) const
+    {
+        return g_index.last_entry || g_index.used < MAX_STA_PER_BSS || key_of(mac) != g_index.last_key;
     }
     [[gnu::always_inline]] Entry* find_or_free(const Mac& mac) const
     {
@@ -234,6 +242,24 @@ void log_traffic(const char* tag, const ApMetricsSta& s)
     return in.has(kStaHead) && in.has(kStaHead + entry * in.peek(6));
 }
 
+// Station entry s of BSS entry b was given to mac: its scratch entry names it from now on.
+template <class J>
+[[gnu::noinline]] void join_placed(const J& j, ApMetricsSta& sta, uint32_t b, uint32_t s, const Mac& mac)
+{
+    Entry* e = j.find_or_free(mac);
+    if (!e) return;
+    if (mac_zero(e->mac)) {
+        j.take(*e, mac);
+    } else {
+        // Counters that arrived first move into the entry; a repeated station
+        // is re-pointed to its newest entry.
+        sta.traffic = e->traffic;
+        log_traffic("AssociStaLinkMetric", sta);
+    }
+    e->bss_idx = b;
+    e->sta_idx = s;
+}
+
 template <class J>
 [[gnu::always_inline]] inline int link_metrics(Reader& in, uint8_t* record, const J& j)
 {
@@ -267,18 +293,7 @@ template <class J>
     std::memcpy(sta.mac, sta_mac, 6);
     j.station_taken(bss, b, s, sta_mac);
 
-    if (Entry* e = j.find_or_free(sta_mac)) {
-        if (mac_zero(e->mac)) {
-            j.take(*e, sta_mac);
-        } else {
-            // Counters that arrived first move into the entry; a repeated station
-            // is re-pointed to its newest entry.
-            sta.traffic = e->traffic;
-            log_traffic("AssociStaLinkMetric", sta);
-        }
-        e->bss_idx = b;
-        e->sta_idx = s;
-    }
+    if (j.may_hold(sta_mac)) join_placed(j, sta, b, s, sta_mac);
 
     const uint32_t dl = v.template be32<17>();
     const uint32_t ul = v.template be32<21>();
