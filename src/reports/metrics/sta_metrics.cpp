@@ -77,6 +77,7 @@ struct Searched {
     // Gives the free entry e to the station mac.
     void take(Entry& e, const Mac& mac) const { std::memcpy(e.mac, mac, 6); }
     bool may_hold(const Mac&) const { return t != nullptr; }
+    bool known_missing(const Mac&) const { return false; }
     uint32_t bss_of(const ApMetricsResp& r, const Mac& bssid) const { return bss_search(r, bssid); }
     // So may the caller's record: its station entries are searched every time too.
     uint32_t free_station(const ApMetricsBss& bss, uint32_t) const { return free_from(bss, 0); }
@@ -151,6 +152,11 @@ struct Indexed {
     [[gnu::always_inline]] bool may_hold(const Mac& mac) const
     {
         return g_index.last_entry || g_index.used < MAX_STA_PER_BSS || key_of(mac) != g_index.last_key;
+    }
+    // True when the last lookup was for mac and found no entry.
+    [[gnu::always_inline]] bool known_missing(const Mac& mac) const
+    {
+        return key_of(mac) == g_index.last_key && !g_index.last_entry;
     }
     [[gnu::always_inline]] Entry* find_or_free(const Mac& mac) const
     {
@@ -261,8 +267,9 @@ template <class J>
 }
 
 template <class J>
-[[gnu::always_inline]] inline int link_metrics(Reader& in, uint8_t* record, const J& j)
+[[gnu::always_inline]] inline int link_metrics(const uint8_t* value, size_t len, uint8_t* record, const J& j)
 {
+    Reader in(value, len);
     if (!in.has(kStaHead)) return refuse_short("AssociStaLinkMetric", in.size());
     if (in.peek(6) == 0) {
         LUSL_LOG(kModTlv, kErr, "[TLV] Can't found bssid which associated station\n");
@@ -331,8 +338,9 @@ template <class J>
 }
 
 template <class J>
-[[gnu::always_inline]] inline int traffic_stats(Reader& in, uint8_t* record, const J& j)
+[[gnu::always_inline]] inline int traffic_stats(const uint8_t* value, size_t len, uint8_t* record, const J& j)
 {
+    Reader in(value, len);
     if (!in.has(kTrafficLen)) return refuse_short("AssociStaTrafficStats", in.size());
     const auto v = in.fixed<kTrafficLen>();
     uint8_t mac[6];
@@ -342,75 +350,84 @@ template <class J>
     return traffic_for(j, *e, mac, v, resp(record));
 }
 
-[[gnu::noinline]] int tids_for(ApMetricsSta& sta, uint8_t n, Reader& in)
+// Once the station is known to have an entry the TLV can reach, out of line: the many TLVs
+// of stations the table cannot hold return without a frame.
+template <class J>
+[[gnu::noinline]] int wifi6_found(const uint8_t* value, size_t len, uint8_t* record, const J& j, const Mac& mac)
 {
+    const Entry* e = j.find(mac);
+    ApMetricsSta* sta = e ? placed(resp(record), *e) : nullptr;
+    if (!sta) return 0;
+    Reader in(value, len);
+    const uint8_t n = in.fixed<kStaHead>().u8<6>();
     const uint8_t kept = n < LUSL_MAX_TID_PER_STA ? n : LUSL_MAX_TID_PER_STA;
-    sta.tid_num = kept;
+    sta->tid_num = kept;
     for (unsigned i = 0; i < kept; ++i) {
-        ApMetricsTid& tid = sta.tid[i];
+        ApMetricsTid& tid = sta->tid[i];
         const auto entry = in.fixed<kTidEntry>();
         tid.tid = entry.u8<0>();
         tid.queue_size = entry.u8<1>();
         LUSL_LOG(kModTlv, kDebug, "[TLV] AssocWiFi6Sta: STA " LUSL_MAC_FMT ", TID = %hhu, QueueSize = %hhu\n",
-                 LUSL_MAC_ARG(sta.mac), tid.tid, tid.queue_size);
+                 LUSL_MAC_ARG(sta->mac), tid.tid, tid.queue_size);
     }
     return 0;
 }
 
 template <class J>
-[[gnu::always_inline]] inline int wifi6_status(Reader& in, uint8_t* record, const J& j)
+[[gnu::always_inline]] inline int wifi6_status(const uint8_t* value, size_t len, uint8_t* record, const J& j)
 {
+    Reader in(value, len);
     if (!counted_fits(in, kTidEntry)) return refuse_short("AssocWiFi6Sta", in.size());
-    const auto head = in.fixed<kStaHead>();
     uint8_t mac[6];
-    head.copy<0, 6>(mac);
-    const Entry* e = j.find(mac);
-    ApMetricsSta* sta = e ? placed(resp(record), *e) : nullptr;
-    if (!sta) return 0;
-    Reader entries = in.sub(in.remaining()); // only the TLVs of a known station need a Reader in memory
-    return tids_for(*sta, head.u8<6>(), entries);
-}
-
-[[gnu::noinline]] int ext_rates_for(ApMetricsSta& sta, const ApMetricsBss& bss, uint8_t k, Reader& in)
-{
-    // Only the entry for the station's own BSS counts; the last such entry wins.
-    for (unsigned j = 0; j < k; ++j) {
-        const auto entry = in.fixed<kExtLinkEntry>();
-        uint8_t bssid[6];
-        entry.copy<0, 6>(bssid);
-        if (!mac_eq(bssid, bss.bssid)) continue;
-        sta.last_dl_rate = static_cast<uint32_t>(entry.be32<6>() * 1000u);
-        sta.last_ul_rate = static_cast<uint32_t>(entry.be32<10>() * 1000u);
-        sta.util_rx = entry.be32<14>();
-        sta.util_tx = entry.be32<18>();
-    }
-    LUSL_LOG(kModTlv, kDebug,
-             "[TLV] BSS " LUSL_MAC_FMT ", STA " LUSL_MAC_FMT ", DnLinkRate=%u, UplinkRate=%u,UtilRx=%u,UtilTx=%u\n",
-             LUSL_MAC_ARG(bss.bssid), LUSL_MAC_ARG(sta.mac), sta.last_dl_rate, sta.last_ul_rate, sta.util_rx,
-             sta.util_tx);
-    return 0;
+    in.fixed<kStaHead>().copy<0, 6>(mac);
+    if (j.known_missing(mac)) return 0;
+    return wifi6_found(value, len, record, j, mac);
 }
 
 template <class J>
-[[gnu::always_inline]] inline int ext_link_metrics(Reader& in, uint8_t* record, const J& j)
+[[gnu::noinline]] int ext_found(const uint8_t* value, size_t len, uint8_t* record, const J& j, const Mac& mac)
 {
-    if (!counted_fits(in, kExtLinkEntry)) return refuse_short("assocStaExtLinkmetric", in.size());
-    const auto head = in.fixed<kStaHead>();
-    uint8_t mac[6];
-    head.copy<0, 6>(mac);
     auto& r = resp(record);
     const Entry* e = j.find(mac);
     ApMetricsSta* sta = e ? placed(r, *e) : nullptr;
     if (!sta) return 0;
-    Reader entries = in.sub(in.remaining());
-    return ext_rates_for(*sta, r.bss[e->bss_idx], head.u8<6>(), entries);
+    const ApMetricsBss& bss = r.bss[e->bss_idx];
+    Reader in(value, len);
+    const uint8_t k = in.fixed<kStaHead>().u8<6>();
+    // Only the entry for the station's own BSS counts; the last such entry wins.
+    for (unsigned i = 0; i < k; ++i) {
+        const auto entry = in.fixed<kExtLinkEntry>();
+        uint8_t bssid[6];
+        entry.copy<0, 6>(bssid);
+        if (!mac_eq(bssid, bss.bssid)) continue;
+        sta->last_dl_rate = static_cast<uint32_t>(entry.be32<6>() * 1000u);
+        sta->last_ul_rate = static_cast<uint32_t>(entry.be32<10>() * 1000u);
+        sta->util_rx = entry.be32<14>();
+        sta->util_tx = entry.be32<18>();
+    }
+    LUSL_LOG(kModTlv, kDebug,
+             "[TLV] BSS " LUSL_MAC_FMT ", STA " LUSL_MAC_FMT ", DnLinkRate=%u, UplinkRate=%u,UtilRx=%u,UtilTx=%u\n",
+             LUSL_MAC_ARG(bss.bssid), LUSL_MAC_ARG(sta->mac), sta->last_dl_rate, sta->last_ul_rate, sta->util_rx,
+             sta->util_tx);
+    return 0;
+}
+
+template <class J>
+[[gnu::always_inline]] inline int ext_link_metrics(const uint8_t* value, size_t len, uint8_t* record, const J& j)
+{
+    Reader in(value, len);
+    if (!counted_fits(in, kExtLinkEntry)) return refuse_short("assocStaExtLinkmetric", in.size());
+    uint8_t mac[6];
+    in.fixed<kStaHead>().copy<0, 6>(mac);
+    if (j.known_missing(mac)) return 0;
+    return ext_found(value, len, record, j, mac);
 }
 
 // The exported extractors' handlers: the caller's table.
-int searched_link(Reader& in, uint8_t* record, const Args& a) { return link_metrics(in, record, Searched{table_of(a)}); }
-int searched_traffic(Reader& in, uint8_t* record, const Args& a) { return traffic_stats(in, record, Searched{table_of(a)}); }
-int searched_wifi6(Reader& in, uint8_t* record, const Args& a) { return wifi6_status(in, record, Searched{table_of(a)}); }
-int searched_ext(Reader& in, uint8_t* record, const Args& a) { return ext_link_metrics(in, record, Searched{table_of(a)}); }
+int searched_link(const uint8_t* v, size_t n, uint8_t* record, const Args& a) { return link_metrics(v, n, record, Searched{table_of(a)}); }
+int searched_traffic(const uint8_t* v, size_t n, uint8_t* record, const Args& a) { return traffic_stats(v, n, record, Searched{table_of(a)}); }
+int searched_wifi6(const uint8_t* v, size_t n, uint8_t* record, const Args& a) { return wifi6_status(v, n, record, Searched{table_of(a)}); }
+int searched_ext(const uint8_t* v, size_t n, uint8_t* record, const Args& a) { return ext_link_metrics(v, n, record, Searched{table_of(a)}); }
 
 } // namespace
 
@@ -424,23 +441,19 @@ void bss_entries_changed() noexcept { g_index.last_bss = 0; }
 // The walker's handlers: its own table, indexed.
 int h_AssociStaLinkMetric(const uint8_t* value, size_t len, uint8_t* record, const Args& a)
 {
-    Reader in(value, len);
-    return link_metrics(in, record, Indexed{*table_of(a)});
+    return link_metrics(value, len, record, Indexed{*table_of(a)});
 }
 int h_AssociStaTrafficStats(const uint8_t* value, size_t len, uint8_t* record, const Args& a)
 {
-    Reader in(value, len);
-    return traffic_stats(in, record, Indexed{*table_of(a)});
+    return traffic_stats(value, len, record, Indexed{*table_of(a)});
 }
 int h_AssocWiFi6StaStatus(const uint8_t* value, size_t len, uint8_t* record, const Args& a)
 {
-    Reader in(value, len);
-    return wifi6_status(in, record, Indexed{*table_of(a)});
+    return wifi6_status(value, len, record, Indexed{*table_of(a)});
 }
 int h_assocStaExtLinkmetric(const uint8_t* value, size_t len, uint8_t* record, const Args& a)
 {
-    Reader in(value, len);
-    return ext_link_metrics(in, record, Indexed{*table_of(a)});
+    return ext_link_metrics(value, len, record, Indexed{*table_of(a)});
 }
 
 } // namespace lusl
@@ -453,7 +466,7 @@ extern "C" {
     {                                                                                                \
         lusl::Args a;                                                                                \
         a.scratch = scratch;                                                                         \
-        return lusl::run_handler(lusl::handler, value, lusl::kMaxTlvLen, record, a);                \
+        return lusl::handler(value, lusl::kMaxTlvLen, record, a);                                   \
     }
 
 LUSL_STA_SHIM(AssociStaLinkMetric, searched_link)
