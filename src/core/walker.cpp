@@ -71,10 +71,16 @@ int walk(uint16_t type, const uint8_t* tlvs, size_t len, uint8_t* record, const 
         const size_t t = *p;
         if (t == 0) break;
         const size_t tlv_len = static_cast<size_t>(p[1]) << 8 | p[2];
-        // Only TLVs after the first are checked for a zero length.
-        if (tlv_len == 0 && p != tlvs) return zero_length();
         left -= 3;
-        if (tlv_len > left) return value_past_end(t, tlv_len);
+        // One test for both: a zero length (wrapping round) and a value past the end.
+        if (tlv_len - 1 >= left) [[unlikely]] {
+            // Only TLVs after the first are checked for a zero length.
+            if (tlv_len == 0) {
+                if (p != tlvs) return zero_length();
+            } else {
+                return value_past_end(t, tlv_len);
+            }
+        }
         left -= tlv_len;
         const uint8_t* const value = p + 3;
         p = value + tlv_len;
