@@ -78,7 +78,8 @@ struct Searched {
     void take(Entry& e, const Mac& mac) const { std::memcpy(e.mac, mac, 6); }
     bool may_hold(const Mac&) const { return t != nullptr; }
     bool known_missing(const Mac&) const { return false; }
-    uint32_t bss_of(const ApMetricsResp& r, const Mac& bssid) const { return bss_search(r, bssid); }
+    bool kept_bss(const Mac&, uint32_t&) const { return false; }
+    void keep_bss(const Mac&, uint32_t, const ApMetricsBss&) const {}
     // So may the caller's record: its station entries are searched every time too.
     uint32_t free_station(const ApMetricsBss& bss, uint32_t) const { return free_from(bss, 0); }
     void station_taken(const ApMetricsBss&, uint32_t, uint32_t, const Mac&) const {}
@@ -105,9 +106,9 @@ constexpr uint64_t kNoKey = ~uint64_t{0}; // no MAC has this key
 struct ScratchIndex {
     uint8_t slot[kSlots]; // entry index + 1; 0 = empty
     uint64_t last_key;    // station last looked up; kNoKey = none
-    uint64_t last_bssid;
+    uint64_t last_bssid;  // kNoKey: none kept
     uint8_t last_entry; // its entry index + 1; 0 = not in the table
-    uint8_t last_bss;   // BSS entry index + 1 of last_bssid; 0 = none kept
+    uint8_t last_bss;   // BSS entry index of last_bssid
     uint8_t used;
     uint8_t first_free[MAX_BSS_PER_DEVICE]; // station index + 1; 0 = not looked for yet
 };
@@ -176,31 +177,29 @@ struct Indexed {
         g_index.last_key = key;
         g_index.last_entry = entry;
     }
-    // Only AP Metrics TLVs change BSSIDs, and they drop the one kept (bss_entries_changed).
-    [[gnu::always_inline]] uint32_t bss_of(const ApMetricsResp& r, const Mac& bssid) const
+    // The BSS entry a link metrics TLV named last, kept for the next. Only AP Metrics TLVs
+    // change BSSIDs, and they drop it (bss_entries_changed).
+    [[gnu::always_inline]] bool kept_bss(const Mac& bssid, uint32_t& b) const
     {
-        const uint64_t key = key_of(bssid);
-        if (g_index.last_bss && key == g_index.last_bssid) return g_index.last_bss - 1u;
-        const uint32_t b = bss_search(r, bssid);
-        if (b < MAX_BSS_PER_DEVICE) {
-            g_index.last_bssid = key;
-            g_index.last_bss = static_cast<uint8_t>(b + 1);
-        }
-        return b;
+        b = g_index.last_bss;
+        return key_of(bssid) == g_index.last_bssid;
     }
-    [[gnu::always_inline]] uint32_t free_station(const ApMetricsBss& bss, uint32_t b) const
+    // A kept BSS entry has its first free station entry looked for.
+    [[gnu::always_inline]] void keep_bss(const Mac& bssid, uint32_t b, const ApMetricsBss& bss) const
     {
+        g_index.last_bssid = key_of(bssid);
+        g_index.last_bss = static_cast<uint8_t>(b);
         uint8_t& c = g_index.first_free[b];
         if (c == 0) c = static_cast<uint8_t>(free_from(bss, 0) + 1);
-        return c - 1u;
     }
+    [[gnu::always_inline]] uint32_t free_station(const ApMetricsBss&, uint32_t b) const { return g_index.first_free[b] - 1u; }
     // Station s of BSS entry b was given mac.
     [[gnu::always_inline]] void station_taken(const ApMetricsBss& bss, uint32_t b, uint32_t s, const Mac& mac) const
     {
         if (mac_zero(mac)) return;
         // Mostly the very next entry is free.
-        const uint32_t next = s + 1 < MAX_STA_PER_BSS && mac_zero(bss.sta[s + 1].mac) ? s + 1 : free_from(bss, s + 1);
-        g_index.first_free[b] = static_cast<uint8_t>(next + 1);
+        const ApMetricsSta* next = s + 1 < MAX_STA_PER_BSS ? &bss.sta[s + 1] : nullptr;
+        g_index.first_free[b] = static_cast<uint8_t>((next && mac_zero(next->mac) ? s + 1 : free_from(bss, s + 1)) + 1);
     }
 };
 
@@ -285,10 +284,14 @@ template <class J>
     // 13: time delta
 
     auto& r = resp(record);
-    const uint32_t b = j.bss_of(r, bssid);
-    if (b == MAX_BSS_PER_DEVICE) {
-        LUSL_LOG(kModTlv, kErr, "[TLV] bss_idx is larger than MAX_BSS_PER_DEVICE\n");
-        return 0;
+    uint32_t b;
+    if (!j.kept_bss(bssid, b)) {
+        b = bss_search(r, bssid);
+        if (b == MAX_BSS_PER_DEVICE) {
+            LUSL_LOG(kModTlv, kErr, "[TLV] bss_idx is larger than MAX_BSS_PER_DEVICE\n");
+            return 0;
+        }
+        j.keep_bss(bssid, b, r.bss[b]);
     }
     ApMetricsBss& bss = r.bss[b];
     const uint32_t s = j.free_station(bss, b);
@@ -435,8 +438,9 @@ void scratch_index_reset() noexcept
 {
     g_index = ScratchIndex{};
     g_index.last_key = kNoKey;
+    g_index.last_bssid = kNoKey;
 }
-void bss_entries_changed() noexcept { g_index.last_bss = 0; }
+void bss_entries_changed() noexcept { g_index.last_bssid = kNoKey; }
 
 // The walker's handlers: its own table, indexed.
 int h_AssociStaLinkMetric(const uint8_t* value, size_t len, uint8_t* record, const Args& a)
