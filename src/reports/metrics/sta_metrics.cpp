@@ -117,12 +117,13 @@ ScratchIndex g_index;
 unsigned slot_of(uint64_t key) { return (static_cast<uint32_t>(key >> 16) * 0x9E3779B1u) >> (32 - 8); }
 static_assert(kSlots == 1u << 8);
 
-// The entry index + 1 of a non-zero key, 0 when no entry holds it; kept as the last lookup.
-// Out of line: most lookups ask for the station looked up last.
-[[gnu::noinline]] unsigned probe(const Table& t, uint64_t key)
+// The entry index + 1 of a non-zero key whose first slot h is taken, 0 when no entry holds
+// it; kept as the last lookup. Out of line: most lookups ask for the station looked up last,
+// and most of the others find their first slot empty.
+[[gnu::noinline]] unsigned probe(const Table& t, uint64_t key, unsigned h)
 {
     unsigned found = 0;
-    for (unsigned h = slot_of(key); g_index.slot[h]; h = (h + 1) & kSlotMask) {
+    for (; g_index.slot[h]; h = (h + 1) & kSlotMask) {
         if (key_of(t.entry[g_index.slot[h] - 1].mac) == key) {
             found = g_index.slot[h];
             break;
@@ -140,12 +141,20 @@ struct Indexed {
     {
         const uint64_t key = key_of(mac);
         unsigned e;
-        if (key == g_index.last_key)
+        if (key == g_index.last_key) {
             e = g_index.last_entry;
-        else if (key != 0)
-            e = probe(t, key);
-        else // free entries hold the zero MAC: the first free one
+        } else if (key != 0) {
+            const unsigned h = slot_of(key);
+            if (g_index.slot[h]) {
+                e = probe(t, key, h);
+            } else {
+                g_index.last_key = key;
+                g_index.last_entry = 0;
+                e = 0;
+            }
+        } else { // free entries hold the zero MAC: the first free one
             e = g_index.used < MAX_STA_PER_BSS ? g_index.used + 1u : 0u;
+        }
         return e ? &t.entry[e - 1] : nullptr;
     }
     // False when the table neither holds mac nor has room for it, as the last lookup
@@ -353,10 +362,10 @@ template <class J>
     return traffic_for(j, *e, mac, v, resp(record));
 }
 
-// Once the station is known to have an entry the TLV can reach, out of line: the many TLVs
-// of stations the table cannot hold return without a frame.
+// Once the station may have an entry the TLV can reach, out of line: the many TLVs of
+// stations the table cannot hold return without a frame. The value holds its count's entries.
 template <class J>
-[[gnu::noinline]] int wifi6_found(const uint8_t* value, size_t len, uint8_t* record, const J& j, const Mac& mac)
+[[gnu::noinline, gnu::nonnull(1)]] int wifi6_found(const uint8_t* value, size_t len, uint8_t* record, const J& j, const Mac& mac)
 {
     const Entry* e = j.find(mac);
     ApMetricsSta* sta = e ? placed(resp(record), *e) : nullptr;
@@ -388,7 +397,7 @@ template <class J>
 }
 
 template <class J>
-[[gnu::noinline]] int ext_found(const uint8_t* value, size_t len, uint8_t* record, const J& j, const Mac& mac)
+[[gnu::noinline, gnu::nonnull(1)]] int ext_found(const uint8_t* value, size_t len, uint8_t* record, const J& j, const Mac& mac)
 {
     auto& r = resp(record);
     const Entry* e = j.find(mac);
