@@ -274,8 +274,26 @@ template <class J>
     e->sta_idx = s;
 }
 
+// The rest of a placed link metrics TLV: rates and RCPI of its first BSSID entry, and its line.
+[[gnu::always_inline]] inline int fill_link(ApMetricsSta& sta, const Fixed<kStaHead + kLinkEntry>& v, const Mac& sta_mac,
+                                            const Mac& bssid)
+{
+    // 13: time delta
+    const uint32_t dl = v.be32<17>();
+    const uint32_t ul = v.be32<21>();
+    const uint8_t rcpi = v.u8<25>();
+    std::memcpy(sta.bssid, bssid, 6);
+    sta.est_rate_dl = dl;
+    sta.est_rate_ul = ul;
+    sta.rcpi_ul = rcpi;
+    LUSL_LOG(kModTlv, kDebug,
+             "[TLV] AssocStaLink: STA " LUSL_MAC_FMT ", associated BSS " LUSL_MAC_FMT ", uplink/downlink rate=%d/%d, RCPI=%d\n",
+             LUSL_MAC_ARG(sta_mac), LUSL_MAC_ARG(bssid), static_cast<int>(ul), static_cast<int>(dl), rcpi);
+    return 0;
+}
+
 template <class J>
-[[gnu::always_inline]] inline int link_metrics(const uint8_t* value, size_t len, uint8_t* record, const J& j)
+[[gnu::noinline]] int link_metrics(const uint8_t* value, size_t len, uint8_t* record, const J& j)
 {
     Reader in(value, len);
     if (!in.has(kStaHead)) return refuse_short("AssociStaLinkMetric", in.size());
@@ -290,7 +308,6 @@ template <class J>
     uint8_t bssid[6];
     v.template copy<0, 6>(sta_mac);
     v.template copy<7, 6>(bssid);
-    // 13: time delta
 
     auto& r = resp(record);
     uint32_t b;
@@ -314,17 +331,7 @@ template <class J>
 
     if (j.may_hold(sta_mac)) join_placed(j, sta, b, s, sta_mac);
 
-    const uint32_t dl = v.template be32<17>();
-    const uint32_t ul = v.template be32<21>();
-    const uint8_t rcpi = v.template u8<25>();
-    std::memcpy(sta.bssid, bssid, 6);
-    sta.est_rate_dl = dl;
-    sta.est_rate_ul = ul;
-    sta.rcpi_ul = rcpi;
-    LUSL_LOG(kModTlv, kDebug,
-             "[TLV] AssocStaLink: STA " LUSL_MAC_FMT ", associated BSS " LUSL_MAC_FMT ", uplink/downlink rate=%d/%d, RCPI=%d\n",
-             LUSL_MAC_ARG(sta_mac), LUSL_MAC_ARG(bssid), static_cast<int>(ul), static_cast<int>(dl), rcpi);
-    return 0;
+    return fill_link(sta, v, sta_mac, bssid);
 }
 
 // What a traffic stats TLV does once the station's entry was found, out of line: the many
@@ -454,7 +461,31 @@ void bss_entries_changed() noexcept { g_index.last_bssid = kNoKey; }
 // The walker's handlers: its own table, indexed.
 int h_AssociStaLinkMetric(const uint8_t* value, size_t len, uint8_t* record, const Args& a)
 {
-    return link_metrics(value, len, record, Indexed{*table_of(a)});
+    const Indexed j{*table_of(a)};
+    // Most link metrics TLVs of a message name the BSS the one before named, take the station
+    // entry after that one's and find the scratch table of no use to them (full, and the
+    // station not in it): they need no more than their stores. The rest take the whole way.
+    Reader in(value, len);
+    if (in.has(kStaHead) && in.peek(6) != 0 && in.has(kStaHead + kLinkEntry * in.peek(6))) {
+        const auto v = in.fixed<kStaHead + kLinkEntry>();
+        uint8_t sta_mac[6];
+        uint8_t bssid[6];
+        v.copy<0, 6>(sta_mac);
+        v.copy<7, 6>(bssid);
+        uint32_t b;
+        // The last lookup is never of the zero MAC, so this station's is not zero.
+        if (j.kept_bss(bssid, b) && !j.may_hold(sta_mac)) {
+            ApMetricsBss& bss = resp(record).bss[b];
+            const uint32_t s = j.free_station(bss, b);
+            if (s + 1 < MAX_STA_PER_BSS && mac_zero(bss.sta[s + 1].mac)) {
+                g_index.first_free[b] = static_cast<uint8_t>(s + 2);
+                ApMetricsSta& sta = bss.sta[s];
+                std::memcpy(sta.mac, sta_mac, 6);
+                return fill_link(sta, v, sta_mac, bssid);
+            }
+        }
+    }
+    return link_metrics(value, len, record, j);
 }
 int h_AssociStaTrafficStats(const uint8_t* value, size_t len, uint8_t* record, const Args& a)
 {
