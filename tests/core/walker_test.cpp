@@ -55,6 +55,17 @@ TEST_F(Walk, TlvOfAnotherMessageIsPassedOverSilently)
     EXPECT_EQ(log.texts().size(), 1u);
 }
 
+// A message type no row names (0x0000 is none): a TLV without a row is still logged as
+// unknown, one with rows (a counted kind among them) is passed over, nothing is extracted.
+TEST_F(Walk, MessageTypeOfNoRowExtractsNothing)
+{
+    Bytes s = stream({tlv(0x04, {u8(1)}), tlv(0x94, zeros(10)), tlv(0xC6, zeros(10)), assoc_event(0x80)});
+    EXPECT_EQ(run(0x0000, s), 0);
+    EXPECT_EQ(Bytes(record, record + 15), zeros(15));
+    ASSERT_EQ(log.texts().size(), 2u);
+    EXPECT_EQ(log.lines()[1], (LogLine{8, 7, "", "[TLV] Unknown TLV type=0x04\n"}));
+}
+
 TEST_F(Walk, ZeroLengthAfterTheFirstStopsTheWalk)
 {
     Bytes s = stream({assoc_event(0x80), tlv(0x04, Bytes{}), assoc_event(0x00)});

@@ -289,6 +289,40 @@ TEST_F(Metrics, WalkOverACallersRecordTakesTheFirstFreeStationEntry)
     EXPECT_EQ(slice(rec, sta_at(0, 4), 23), cat({zeros(2), block(sta(3), 3, 3, 3, kBssA)}));
 }
 
+// Once the scratch table is full, stations keep taking the first free entry of their BSS in
+// a caller's record: past an entry the caller filled, and again after a zero MAC left its
+// entry free. Their traffic counters, which come first, are dropped; a station of the table
+// still gets its own.
+TEST_F(Metrics, StationsAfterAFullTableTakeTheFirstFreeEntries)
+{
+    rec.assign(kRecordSize, 0);
+    std::memcpy(&rec[sta_at(1, 2) + 2], sta(900).data(), 6);
+    std::vector<Bytes> tlvs = {ap_metrics(kBssA, 64), ap_metrics(kBssB, 8)};
+    for (unsigned i = 0; i < 64; ++i) tlvs.push_back(link(sta(i), kBssA, i, i, i));
+    for (unsigned i : {64u, 65u, 0u, 66u, 67u}) {
+        const Bytes m = i ? sta(i) : zeros(6);
+        tlvs.insert(tlvs.end(), {traffic(m, 10 * i), link(m, kBssB, 1000 + i, 2000 + i, i)});
+    }
+    tlvs.push_back(traffic(sta(5), 70));
+    const Bytes s = cat({join(tlvs), zeros(3)});
+    EXPECT_EQ(process_tlv(0x800C, s.data(), rec.data(), nullptr), 0);
+    luSL_Msg_free(0x800C);
+
+    const unsigned at[] = {0, 1, 3, 4}, who[] = {64, 65, 66, 67};
+    for (unsigned k = 0; k < 4; ++k)
+        EXPECT_EQ(slice(rec, sta_at(1, at[k]), 76),
+                  cat({zeros(2), block(sta(who[k]), 1000 + who[k], 2000 + who[k], who[k], kBssB), zeros(53)}))
+            << who[k];
+    EXPECT_EQ(slice(rec, sta_at(1, 2), 8), cat({zeros(2), sta(900)}));
+    EXPECT_EQ(slice(rec, sta_at(1, 5), 76), zeros(76));
+    EXPECT_EQ(slice(rec, sta_at(0, 5) + 23, 28), seq(70, 7, le32));
+    EXPECT_TRUE(log.contains(8, 7, "[TLV] AssocStaLink: STA 00:00:00:00:00:00, associated BSS 02:AA:00:00:00:02, "
+                                   "uplink/downlink rate=2000/1000, RCPI=0\n"));
+    EXPECT_TRUE(log.contains(8, 7, "[TLV] AssocStaLink: STA 02:11:00:00:00:43, associated BSS 02:AA:00:00:00:02, "
+                                   "uplink/downlink rate=2067/1067, RCPI=67\n"));
+    EXPECT_TRUE(errors().empty());
+}
+
 // Called directly, the extractors join through the caller's table; without one only link
 // metrics place a station.
 TEST_F(Metrics, ExportedExtractorsTakeTheCallersScratchTable)
