@@ -6,7 +6,6 @@
 #include <cstddef>
 #include <cstdlib>
 #include <cstring>
-#include <utility>
 
 #include "core/bytes.h"
 #include "core/log.h"
@@ -44,21 +43,6 @@ void log_no_room()
 {
     LUSL_LOG(kModMsg, kErr, "[MSG] ApMetrcsResp: ERROR!!!: offset is bigger than SOCKET_MAX_LENGTH:%d\n",
              SOCKET_MAX_LENGTH);
-}
-
-// Copies N >= 16 bytes as 16-byte moves, the last one overlapping the one before. A copy
-// of a size known here must not become a byte loop (rep movsb) in a size-optimised build:
-// per station that would be most of the encoder's work.
-template <size_t N, size_t... I>
-[[gnu::always_inline]] inline void copy_blocks(uint8_t* dst, const uint8_t* src, std::index_sequence<I...>)
-{
-    (std::memcpy(dst + (I * 16 < N - 16 ? I * 16 : N - 16), src + (I * 16 < N - 16 ? I * 16 : N - 16), 16), ...);
-}
-template <size_t N>
-[[gnu::always_inline]] inline void copy_fixed(uint8_t* dst, const uint8_t* src)
-{
-    static_assert(N >= 16);
-    copy_blocks<N>(dst, src, std::make_index_sequence<(N + 15) / 16>{});
 }
 
 constexpr size_t kTidAt = offsetof(ApMetricsSta, tid);
