@@ -258,7 +258,7 @@ void log_traffic(const char* tag, const ApMetricsSta& s)
 
 // Station entry s of BSS entry b was given to mac: its scratch entry names it from now on.
 template <class J>
-[[gnu::noinline]] void join_placed(const J& j, ApMetricsSta& sta, uint32_t b, uint32_t s, const Mac& mac)
+[[gnu::noinline]] void join_placed(J j, ApMetricsSta& sta, uint32_t b, uint32_t s, const Mac& mac)
 {
     Entry* e = j.find_or_free(mac);
     if (!e) return;
@@ -293,7 +293,7 @@ template <class J>
 }
 
 template <class J>
-[[gnu::noinline]] int link_metrics(const uint8_t* value, size_t len, uint8_t* record, const J& j)
+[[gnu::noinline]] int link_metrics(const uint8_t* value, size_t len, uint8_t* record, J j)
 {
     Reader in(value, len);
     if (!in.has(kStaHead)) return refuse_short("AssociStaLinkMetric", in.size());
@@ -337,7 +337,7 @@ template <class J>
 // What a traffic stats TLV does once the station's entry was found, out of line: the many
 // TLVs of stations the table cannot hold return without saving registers for it.
 template <class J>
-[[gnu::noinline]] int traffic_for(const J& j, Entry& e, const Mac& mac, const Fixed<kTrafficLen>& v, ApMetricsResp& r)
+[[gnu::noinline]] int traffic_for(J j, Entry& e, const Mac& mac, const Fixed<kTrafficLen>& v, ApMetricsResp& r)
 {
     if (mac_zero(e.mac)) {
         // First word of this station: the counters wait for its link metrics.
@@ -357,7 +357,7 @@ template <class J>
 }
 
 template <class J>
-[[gnu::always_inline]] inline int traffic_stats(const uint8_t* value, size_t len, uint8_t* record, const J& j)
+[[gnu::always_inline]] inline int traffic_stats(const uint8_t* value, size_t len, uint8_t* record, J j)
 {
     Reader in(value, len);
     if (!in.has(kTrafficLen)) return refuse_short("AssociStaTrafficStats", in.size());
@@ -372,7 +372,7 @@ template <class J>
 // Once the station may have an entry the TLV can reach, out of line: the many TLVs of
 // stations the table cannot hold return without a frame. The value holds its count's entries.
 template <class J>
-[[gnu::noinline, gnu::nonnull(1)]] int wifi6_found(const uint8_t* value, size_t len, uint8_t* record, const J& j, const Mac& mac)
+[[gnu::noinline, gnu::nonnull(1)]] int wifi6_found(const uint8_t* value, size_t len, uint8_t* record, J j, const Mac& mac)
 {
     const Entry* e = j.find(mac);
     ApMetricsSta* sta = e ? placed(resp(record), *e) : nullptr;
@@ -393,7 +393,7 @@ template <class J>
 }
 
 template <class J>
-[[gnu::always_inline]] inline int wifi6_status(const uint8_t* value, size_t len, uint8_t* record, const J& j)
+[[gnu::always_inline]] inline int wifi6_status(const uint8_t* value, size_t len, uint8_t* record, J j)
 {
     Reader in(value, len);
     if (!counted_fits(in, kTidEntry)) return refuse_short("AssocWiFi6Sta", in.size());
@@ -404,7 +404,7 @@ template <class J>
 }
 
 template <class J>
-[[gnu::noinline, gnu::nonnull(1)]] int ext_found(const uint8_t* value, size_t len, uint8_t* record, const J& j, const Mac& mac)
+[[gnu::noinline, gnu::nonnull(1)]] int ext_found(const uint8_t* value, size_t len, uint8_t* record, J j, const Mac& mac)
 {
     auto& r = resp(record);
     const Entry* e = j.find(mac);
@@ -432,7 +432,7 @@ template <class J>
 }
 
 template <class J>
-[[gnu::always_inline]] inline int ext_link_metrics(const uint8_t* value, size_t len, uint8_t* record, const J& j)
+[[gnu::always_inline]] inline int ext_link_metrics(const uint8_t* value, size_t len, uint8_t* record, J j)
 {
     Reader in(value, len);
     if (!counted_fits(in, kExtLinkEntry)) return refuse_short("assocStaExtLinkmetric", in.size());
