@@ -76,6 +76,7 @@ struct Searched {
     }
     // Gives the free entry e to the station mac.
     void take(Entry& e, const Mac& mac) const { std::memcpy(e.mac, mac, 6); }
+    // Nothing is known of the table beforehand, nor kept of the BSS last named.
     bool may_hold(const Mac&) const { return t != nullptr; }
     bool known_missing(const Mac&) const { return false; }
     bool kept_bss(const Mac&, uint32_t&) const { return false; }
@@ -98,24 +99,26 @@ struct Searched {
 //
 // A station's TLVs come one after the other, so the last station looked up and the last BSS a
 // link metrics TLV named are kept too: the next TLV mostly asks for the same.
-constexpr unsigned kSlots = 4 * MAX_STA_PER_BSS; // a quarter full at most: most misses end at once
+constexpr unsigned kSlotBits = 8;
+constexpr unsigned kSlots = 1u << kSlotBits;
 constexpr unsigned kSlotMask = kSlots - 1;
-static_assert((kSlots & kSlotMask) == 0, "slot count must be a power of two");
+// A quarter full at most: most lookups of a station not in the table end at their first slot.
+static_assert(kSlots >= 4 * MAX_STA_PER_BSS && kSlots <= 256, "slots hold an entry index + 1 in a byte");
 constexpr uint64_t kNoKey = ~uint64_t{0}; // no MAC has this key
 
 struct ScratchIndex {
     uint8_t slot[kSlots]; // entry index + 1; 0 = empty
-    uint64_t last_key;    // station last looked up; kNoKey = none
-    uint64_t last_bssid;  // kNoKey: none kept
-    uint8_t last_entry; // its entry index + 1; 0 = not in the table
-    uint8_t last_bss;   // BSS entry index of last_bssid
+    uint64_t last_key;    // station last looked up (never the zero MAC); kNoKey = none
+    uint64_t last_bssid;  // BSSID of the BSS entry kept; kNoKey = none
+    uint8_t last_entry;   // last_key's entry index + 1; 0 = not in the table
+    uint8_t last_bss;     // index of the BSS entry kept
     uint8_t used;
     uint8_t first_free[MAX_BSS_PER_DEVICE]; // station index + 1; 0 = not looked for yet
 };
 ScratchIndex g_index;
 
-unsigned slot_of(uint64_t key) { return (static_cast<uint32_t>(key >> 16) * 0x9E3779B1u) >> (32 - 8); }
-static_assert(kSlots == 1u << 8);
+// The top bits of a multiplicative hash of the MAC's last four bytes, the ones that differ.
+unsigned slot_of(uint64_t key) { return (static_cast<uint32_t>(key >> 16) * 0x9E3779B1u) >> (32 - kSlotBits); }
 
 // The entry index + 1 of a non-zero key whose first slot h is taken, 0 when no entry holds
 // it; kept as the last lookup. Out of line: most lookups ask for the station looked up last,
@@ -442,12 +445,6 @@ template <class J>
     return ext_found(value, len, record, j, mac);
 }
 
-// The exported extractors' handlers: the caller's table.
-int searched_link(const uint8_t* v, size_t n, uint8_t* record, const Args& a) { return link_metrics(v, n, record, Searched{table_of(a)}); }
-int searched_traffic(const uint8_t* v, size_t n, uint8_t* record, const Args& a) { return traffic_stats(v, n, record, Searched{table_of(a)}); }
-int searched_wifi6(const uint8_t* v, size_t n, uint8_t* record, const Args& a) { return wifi6_status(v, n, record, Searched{table_of(a)}); }
-int searched_ext(const uint8_t* v, size_t n, uint8_t* record, const Args& a) { return ext_link_metrics(v, n, record, Searched{table_of(a)}); }
-
 } // namespace
 
 void scratch_index_reset() noexcept
@@ -504,19 +501,18 @@ int h_assocStaExtLinkmetric(const uint8_t* value, size_t len, uint8_t* record, c
 
 extern "C" {
 
-#define LUSL_STA_SHIM(name, handler)                                                                 \
+// The exported extractors join through the caller's table.
+#define LUSL_STA_SHIM(name, body)                                                                    \
     LUSL_API int tlv_##name##_extract(const uint8_t* value, uint8_t* record,                        \
                                       struct AssocStaLinkMetricBuffer* scratch)                     \
     {                                                                                                \
-        lusl::Args a;                                                                                \
-        a.scratch = scratch;                                                                         \
-        return lusl::handler(value, lusl::kMaxTlvLen, record, a);                                   \
+        return lusl::body(value, lusl::kMaxTlvLen, record, lusl::Searched{scratch});                 \
     }
 
-LUSL_STA_SHIM(AssociStaLinkMetric, searched_link)
-LUSL_STA_SHIM(AssociStaTrafficStats, searched_traffic)
-LUSL_STA_SHIM(AssocWiFi6StaStatus, searched_wifi6)
-LUSL_STA_SHIM(assocStaExtLinkmetric, searched_ext)
+LUSL_STA_SHIM(AssociStaLinkMetric, link_metrics)
+LUSL_STA_SHIM(AssociStaTrafficStats, traffic_stats)
+LUSL_STA_SHIM(AssocWiFi6StaStatus, wifi6_status)
+LUSL_STA_SHIM(assocStaExtLinkmetric, ext_link_metrics)
 
 #undef LUSL_STA_SHIM
 } // extern "C"
