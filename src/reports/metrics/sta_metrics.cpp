@@ -375,13 +375,16 @@ template <class J>
 // Once the station may have an entry the TLV can reach, out of line: the many TLVs of
 // stations the table cannot hold return without a frame. The value holds its count's entries.
 template <class J>
-[[gnu::noinline, gnu::nonnull(1)]] int wifi6_found(const uint8_t* value, size_t len, uint8_t* record, J j, const Mac& mac)
+[[gnu::noinline, gnu::nonnull(1)]] int wifi6_found(const uint8_t* value, size_t len, uint8_t* record, J j)
 {
+    Reader in(value, len);
+    const auto head = in.fixed<kStaHead>();
+    uint8_t mac[6];
+    head.copy<0, 6>(mac);
     const Entry* e = j.find(mac);
     ApMetricsSta* sta = e ? placed(resp(record), *e) : nullptr;
     if (!sta) return 0;
-    Reader in(value, len);
-    const uint8_t n = in.fixed<kStaHead>().u8<6>();
+    const uint8_t n = head.u8<6>();
     const uint8_t kept = n < LUSL_MAX_TID_PER_STA ? n : LUSL_MAX_TID_PER_STA;
     sta->tid_num = kept;
     for (unsigned i = 0; i < kept; ++i) {
@@ -403,19 +406,22 @@ template <class J>
     uint8_t mac[6];
     in.fixed<kStaHead>().copy<0, 6>(mac);
     if (j.known_missing(mac)) return 0;
-    return wifi6_found(value, len, record, j, mac);
+    return wifi6_found(value, len, record, j);
 }
 
 template <class J>
-[[gnu::noinline, gnu::nonnull(1)]] int ext_found(const uint8_t* value, size_t len, uint8_t* record, J j, const Mac& mac)
+[[gnu::noinline, gnu::nonnull(1)]] int ext_found(const uint8_t* value, size_t len, uint8_t* record, J j)
 {
+    Reader in(value, len);
+    const auto head = in.fixed<kStaHead>();
+    uint8_t mac[6];
+    head.copy<0, 6>(mac);
     auto& r = resp(record);
     const Entry* e = j.find(mac);
     ApMetricsSta* sta = e ? placed(r, *e) : nullptr;
     if (!sta) return 0;
     const ApMetricsBss& bss = r.bss[e->bss_idx];
-    Reader in(value, len);
-    const uint8_t k = in.fixed<kStaHead>().u8<6>();
+    const uint8_t k = head.u8<6>();
     // Only the entry for the station's own BSS counts; the last such entry wins.
     for (unsigned i = 0; i < k; ++i) {
         const auto entry = in.fixed<kExtLinkEntry>();
@@ -442,7 +448,7 @@ template <class J>
     uint8_t mac[6];
     in.fixed<kStaHead>().copy<0, 6>(mac);
     if (j.known_missing(mac)) return 0;
-    return ext_found(value, len, record, j, mac);
+    return ext_found(value, len, record, j);
 }
 
 } // namespace
