@@ -45,22 +45,24 @@ void log_no_room()
              SOCKET_MAX_LENGTH);
 }
 
-constexpr size_t kTidAt = offsetof(ApMetricsSta, tid);
-constexpr size_t kTidsLen = sizeof(ApMetricsSta::tid);
-static_assert(kTidsLen == 8 && kStaHeadAt + kStaHeadLen == offsetof(ApMetricsSta, tid_num));
+// Two 32-byte moves: MAC to TID entries and a little beyond, within the entry and the block.
+constexpr size_t kStaFrontLen = 64;
+static_assert(kStaHeadAt + kStaHeadLen == offsetof(ApMetricsSta, tid_num) &&
+              kStaHeadLen + 1 + sizeof(ApMetricsSta::tid) <= kStaFrontLen &&
+              kStaHeadAt + kStaFrontLen <= sizeof(ApMetricsSta) && kStaFrontLen <= kStaHeadLen + 1 + kStaTailLen);
 
 void put_station(Writer& w, const ApMetricsSta& sta)
 {
     const uint8_t* e = bytes_of(&sta);
     // A TID count the entry has no room for is not trusted past its four entries.
     const uint8_t n = sta.tid_num < LUSL_MAX_TID_PER_STA ? sta.tid_num : LUSL_MAX_TID_PER_STA;
-    // The block is written in fixed-size pieces: all four TID entries, then the tail over
-    // the ones not counted. Every piece lies inside the block.
+    // The block is written in fixed-size pieces: the entry from its MAC to past all four TID
+    // entries, the count over the entry's, then the tail over the TID entries not counted.
+    // Every piece lies inside the block.
     uint8_t* at = w.claim(kStaHeadLen + 1 + size_t{2} * n + kStaTailLen);
     if (!at) return;
-    copy_fixed<kStaHeadLen>(at, e + kStaHeadAt);
+    copy_fixed<kStaFrontLen>(at, e + kStaHeadAt);
     at[kStaHeadLen] = n;
-    std::memcpy(at + kStaHeadLen + 1, e + kTidAt, kTidsLen);
     copy_fixed<kStaTailLen>(at + kStaHeadLen + 1 + size_t{2} * n, e + kStaTailAt);
 }
 
