@@ -36,6 +36,12 @@ namespace {
     return -1;
 }
 
+// Out of line too, though not rare: the loop keeps no copy of the type for it.
+[[gnu::noinline]] void unknown_tlv(size_t t)
+{
+    LUSL_LOG(kModTlv, kDebug, "[TLV] Unknown TLV type=0x%02X\n", static_cast<unsigned>(t));
+}
+
 } // namespace
 
 int walk(uint16_t type, const uint8_t* tlvs, size_t len, uint8_t* record, const uint8_t* src_mac)
@@ -89,7 +95,7 @@ int walk(uint16_t type, const uint8_t* tlvs, size_t len, uint8_t* record, const 
         const Row* row = kDispatchRows + rows.first;
         if (rows.msg != type || (rows.info & kSlowTlv)) [[unlikely]] {
             if (rows.info & kUnknownTlv) {
-                LUSL_LOG(kModTlv, kDebug, "[TLV] Unknown TLV type=0x%02X\n", static_cast<unsigned>(t));
+                unknown_tlv(t);
                 continue;
             }
             // Counters count every TLV of their kinds, whatever the message.
