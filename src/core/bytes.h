@@ -219,8 +219,7 @@ public:
     }
 
     // Points `at` to the next n bytes to scribble on, without taking them (false when they do
-    // not fit); a
-    // block of a size worked out while filling is then taken with commit().
+    // not fit); a block of a size worked out while filling is then taken with commit().
     LUSL_CURSOR_INLINE bool room(size_t n, uint8_t*& at) const noexcept
     {
         if (!has(n)) return false;
