@@ -79,8 +79,11 @@ uint8_t rx_buf[SOCKET_MAX_LENGTH];
 
 int receive_record(uint8_t* dest, size_t cap, int fd)
 {
-    // The sender's address is of no use to the copy; not asking for it saves the kernel a copy-out.
-    const ssize_t n = recv(fd, rx_buf, sizeof rx_buf, 0);
+    // The sender's address is taken and not used: the receive is the recvfrom the platform
+    // names, so whatever stands in for it sees this call.
+    sockaddr_in from;
+    socklen_t from_len = sizeof from;
+    const ssize_t n = recvfrom(fd, rx_buf, sizeof rx_buf, 0, reinterpret_cast<sockaddr*>(&from), &from_len);
     if (n <= 0) {
         LUSL_LOG(kModMsg, kErr, "\033[0;32;31m[MSG] Socket Recv Fail!!!\033[m\n");
         return -1;
