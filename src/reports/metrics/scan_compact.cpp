@@ -41,21 +41,24 @@ constexpr size_t kNbrLargest = kNbrFixed + 2 * kStrRoom;
 // go in as whole fields: the bytes past their length are written over by the fields that
 // follow or lie beyond the block, where nothing is meaningful yet.
 template <bool Room>
+LUSL_CURSOR_INLINE inline void put_string(uint8_t* o, const uint8_t (&field)[kStrRoom], uint8_t len)
+{
+    if constexpr (Room)
+        copy_fixed<kStrRoom>(o, field);
+    else
+        copy_short(o, field, len);
+}
+
+template <bool Room>
 LUSL_CURSOR_INLINE inline void put_neighbour(uint8_t* o, const ChScanNbrBss& nb, uint8_t s, uint8_t bw)
 {
     std::memcpy(o, nb.bssid, 6);
     o[6] = s;
-    if constexpr (Room)
-        copy_fixed<kStrRoom>(o + 7, nb.ssid);
-    else
-        copy_short(o + 7, nb.ssid, s);
+    put_string<Room>(o + 7, nb.ssid, s);
     o += 7 + s;
     o[0] = nb.signal_strength;
     o[1] = bw;
-    if constexpr (Room)
-        copy_fixed<kStrRoom>(o + 2, nb.ch_bw);
-    else
-        copy_short(o + 2, nb.ch_bw, bw);
+    put_string<Room>(o + 2, nb.ch_bw, bw);
     o += 2 + bw;
     o[0] = nb.bss_load_present;
     o[1] = nb.ch_util;

@@ -374,6 +374,22 @@ template <class J>
 
 // Once the station may have an entry the TLV can reach, out of line: the many TLVs of
 // stations the table cannot hold return without a frame. The value holds its count's entries.
+// The front both counted station TLVs share: a station MAC, a count and that many entries of
+// `entry` bytes, refused when short; a station the last lookup did not find returns before
+// `found` sets anything up.
+template <class J>
+[[gnu::always_inline]] inline int counted_station(const char* tlv, size_t entry, const uint8_t* value, size_t len,
+                                                  uint8_t* record, J j,
+                                                  int (*found)(const uint8_t*, size_t, uint8_t*, J))
+{
+    Reader in(value, len);
+    if (!counted_fits(in, entry)) return refuse_short(tlv, in.size());
+    uint8_t mac[6];
+    in.fixed<kStaHead>().copy<0, 6>(mac);
+    if (j.known_missing(mac)) return 0;
+    return found(value, len, record, j);
+}
+
 template <class J>
 [[gnu::noinline, gnu::nonnull(1)]] int wifi6_found(const uint8_t* value, size_t len, uint8_t* record, J j)
 {
@@ -396,17 +412,6 @@ template <class J>
                  LUSL_MAC_ARG(sta->mac), tid.tid, tid.queue_size);
     }
     return 0;
-}
-
-template <class J>
-[[gnu::always_inline]] inline int wifi6_status(const uint8_t* value, size_t len, uint8_t* record, J j)
-{
-    Reader in(value, len);
-    if (!counted_fits(in, kTidEntry)) return refuse_short("AssocWiFi6Sta", in.size());
-    uint8_t mac[6];
-    in.fixed<kStaHead>().copy<0, 6>(mac);
-    if (j.known_missing(mac)) return 0;
-    return wifi6_found(value, len, record, j);
 }
 
 template <class J>
@@ -441,14 +446,15 @@ template <class J>
 }
 
 template <class J>
+[[gnu::always_inline]] inline int wifi6_status(const uint8_t* value, size_t len, uint8_t* record, J j)
+{
+    return counted_station("AssocWiFi6Sta", kTidEntry, value, len, record, j, wifi6_found<J>);
+}
+
+template <class J>
 [[gnu::always_inline]] inline int ext_link_metrics(const uint8_t* value, size_t len, uint8_t* record, J j)
 {
-    Reader in(value, len);
-    if (!counted_fits(in, kExtLinkEntry)) return refuse_short("assocStaExtLinkmetric", in.size());
-    uint8_t mac[6];
-    in.fixed<kStaHead>().copy<0, 6>(mac);
-    if (j.known_missing(mac)) return 0;
-    return ext_found(value, len, record, j);
+    return counted_station("assocStaExtLinkmetric", kExtLinkEntry, value, len, record, j, ext_found<J>);
 }
 
 } // namespace
