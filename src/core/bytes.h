@@ -61,6 +61,8 @@ private:
     bool ok_;
 };
 
+class Span;
+
 class Reader {
 public:
     constexpr Reader(const uint8_t* data, size_t size) noexcept : p_(data), size_(data ? size : 0) {}
@@ -129,6 +131,10 @@ public:
         pos_ += n;
         return r;
     }
+    // What is left, as a Span for a loop to read; the Reader is not moved until skip_to().
+    LUSL_CURSOR_INLINE Span rest() const noexcept;
+    // Steps over what a Span taken from rest() has consumed.
+    LUSL_CURSOR_INLINE bool skip_to(const Span& s) noexcept;
     // The byte at offset `at` from the cursor, without consuming it (0 when out of range).
     LUSL_CURSOR_INLINE uint8_t peek(size_t at = 0) const noexcept { return ok_ && at < size_ - pos_ ? p_[pos_ + at] : 0; }
 
@@ -153,6 +159,39 @@ private:
     size_t pos_ = 0;
     bool ok_ = true;
 };
+
+// The bytes a Reader has left as two pointers, for a loop that must keep its cursor in two
+// registers across calls. take() checks and consumes like Reader::take(); after a take that
+// did not fit nothing is left. Once the loop is done, Reader::skip_to() catches up.
+class Span {
+public:
+    LUSL_CURSOR_INLINE bool take(size_t n, const uint8_t*& at) noexcept
+    {
+        if (n > static_cast<size_t>(end_ - cur_)) {
+            cur_ = end_;
+            return false;
+        }
+        at = cur_;
+        cur_ += n;
+        return true;
+    }
+    LUSL_CURSOR_INLINE size_t left() const noexcept { return static_cast<size_t>(end_ - cur_); }
+
+private:
+    friend class Reader;
+    constexpr Span(const uint8_t* cur, const uint8_t* end) noexcept : cur_(cur), end_(end) {}
+
+    const uint8_t* cur_;
+    const uint8_t* end_;
+};
+
+LUSL_CURSOR_INLINE inline Span Reader::rest() const noexcept
+{
+    const uint8_t* const at = ok_ ? p_ + pos_ : p_;
+    return Span(at, ok_ ? p_ + size_ : at);
+}
+
+LUSL_CURSOR_INLINE inline bool Reader::skip_to(const Span& s) noexcept { return skip(remaining() - s.left()); }
 
 // The first and the last W bytes of n (W <= n <= 2W): every byte, with one or two moves.
 template <size_t W>
@@ -227,6 +266,9 @@ public:
         return true;
     }
     LUSL_CURSOR_INLINE bool commit(size_t n) noexcept { return claim(n) != nullptr; }
+    // Where the next byte goes: with remaining(), the span a block writer fills in place before
+    // it takes what it wrote with commit().
+    LUSL_CURSOR_INLINE uint8_t* here() const noexcept { return p_ + pos_; }
 
     LUSL_CURSOR_INLINE bool has(size_t n) const noexcept { return ok_ && n <= cap_ - pos_; }
     LUSL_CURSOR_INLINE size_t size() const noexcept { return pos_; }

@@ -75,9 +75,9 @@ bool neighbours_fit(Reader in, unsigned count)
 }
 
 // Fills a zero-filled node; false when the value ends within the neighbour.
-[[gnu::always_inline]] inline bool read_neighbour(Reader& in, ChScanNbrBss& nb)
+[[gnu::always_inline]] inline bool read_neighbour(Span& in, ChScanNbrBss& nb)
 {
-    const uint8_t *head = nullptr, *mid = nullptr, *bw = nullptr;
+    const uint8_t *head = nullptr, *mid = nullptr, *bw = nullptr, *load = nullptr;
     if (!in.take(kNbrHead, head)) return false;
     std::memcpy(nb.bssid, head, 6);
     const uint8_t s = head[6];
@@ -92,10 +92,9 @@ bool neighbours_fit(Reader in, unsigned count)
     const uint8_t present = bw[w];
     nb.bss_load_present = present;
     if (present & 0x80) {
-        const auto load = in.fixed<kBssLoad>();
-        if (!load) return false;
-        nb.ch_util = load.u8<0>();
-        nb.sta_count = load.be16<1>();
+        if (!in.take(kBssLoad, load)) return false;
+        nb.ch_util = load[0];
+        nb.sta_count = static_cast<uint16_t>(load[1] << 8 | load[2]);
     }
     return true;
 }
@@ -144,6 +143,31 @@ struct Result {
     uint8_t scan_type = 0;
 };
 
+// Reads `count` neighbours into a list of their own (res.head); false when the value ends
+// within one. Out of line and with a two-pointer cursor, so that what the loop keeps across
+// the allocations fits the registers the calls preserve.
+[[gnu::noinline]] bool read_neighbours(Reader& value, unsigned count, Result& res)
+{
+    Span in = value.rest();
+    ChScanNbrBss* tail = nullptr;
+    for (unsigned left = count; left; --left) {
+        const scan::NewNode nn = scan::node_new();
+        if (!nn.node) {
+            res.out_of_memory = true;
+            Reader rest = value;
+            rest.skip_to(in);
+            return neighbours_fit(rest, left);
+        }
+        if (tail)
+            tail->next = nn.link;
+        else
+            res.head = nn.link;
+        tail = nn.node;
+        if (!read_neighbour(in, *nn.node)) return false;
+    }
+    return value.skip_to(in);
+}
+
 // False when the value is shorter than the fields it announces. A failed allocation stops
 // the reading, after which the rest is only measured.
 bool read_result(Reader& in, Result& res)
@@ -154,20 +178,8 @@ bool read_result(Reader& in, Result& res)
     res.util = mid.u8<0>();
     res.noise = mid.u8<1>();
     res.nbr_num = mid.be16<2>();
-    ChScanNbrBss* tail = nullptr;
-    for (unsigned i = 0; i < res.nbr_num; ++i) {
-        const scan::NewNode nn = scan::node_new();
-        if (!nn.node) {
-            res.out_of_memory = true;
-            return neighbours_fit(in, res.nbr_num - i);
-        }
-        if (tail)
-            tail->next = nn.link;
-        else
-            res.head = nn.link;
-        tail = nn.node;
-        if (!read_neighbour(in, *nn.node)) return false;
-    }
+    const bool ok = read_neighbours(in, res.nbr_num, res);
+    if (!ok || res.out_of_memory) return ok;
     const auto end = in.fixed<5>();
     res.duration = end.be32<0>();
     res.scan_type = end.u8<4>();

@@ -68,7 +68,7 @@ LUSL_CURSOR_INLINE inline void put_neighbour(uint8_t* o, const ChScanNbrBss& nb,
 // Writes one channel block and its neighbours in list order. A neighbour block that does not
 // fit is left out, with the ones after it, and the block's count says how many were written.
 // Returns false when neighbours were left out.
-bool put_channel(Writer& w, const ChScanChannel& ch)
+[[gnu::noinline]] bool put_channel(Writer& w, const ChScanChannel& ch)
 {
     uint8_t* const c = w.claim(kChannelBlock);
     if (!c) return false;
@@ -79,28 +79,37 @@ bool put_channel(Writer& w, const ChScanChannel& ch)
     c[68] = ch.ch_util;
     c[69] = ch.noise;
 
-    const uint16_t want = ch.nbr_num;
-    uint16_t n = 0;
-    bool whole = true;
     // Bounded by the count too: a released list keeps its head but has count 0.
-    for (uint32_t link = ch.nbr_head; n < want; ++n) {
-        const ChScanNbrBss* nb = scan::node_at(link);
-        if (!nb) break;
+    const unsigned want = ch.nbr_num;
+    unsigned n = 0;
+    const ChScanNbrBss* nb = want ? scan::node_at(ch.nbr_head) : nullptr;
+
+    // While the largest block fits, blocks go in one after the other from a plain cursor.
+    uint8_t* const start = w.here();
+    const size_t rest = w.remaining();
+    // From `stop` on, the largest block no longer fits.
+    const uint8_t* const stop = start + (rest >= kNbrLargest ? rest - kNbrLargest + 1 : 0);
+    uint8_t* o = start;
+    while (nb && o < stop) {
         // A length above the node's room was stored as received; only the room was kept.
         const uint8_t s = std::min<uint8_t>(nb->ssid_len, kStrRoom);
         const uint8_t bw = std::min<uint8_t>(nb->ch_bw_len, kStrRoom);
-        const size_t len = kNbrFixed + s + bw;
-        uint8_t* o = nullptr;
-        if (w.room(kNbrLargest, o)) {
-            put_neighbour<true>(o, *nb, s, bw);
-            w.commit(len);
-        } else if ((o = w.claim(len))) {
-            put_neighbour<false>(o, *nb, s, bw);
-        } else {
+        put_neighbour<true>(o, *nb, s, bw);
+        o += kNbrFixed + s + bw;
+        nb = ++n < want ? scan::node_at(nb->next) : nullptr;
+    }
+    w.commit(static_cast<size_t>(o - start));
+
+    // Near the end: each block at its exact length, and one that does not fit ends the list.
+    bool whole = true;
+    for (; nb; nb = ++n < want ? scan::node_at(nb->next) : nullptr) {
+        const uint8_t s = std::min<uint8_t>(nb->ssid_len, kStrRoom);
+        const uint8_t bw = std::min<uint8_t>(nb->ch_bw_len, kStrRoom);
+        if (!(o = w.claim(kNbrFixed + s + bw))) {
             whole = false;
             break;
         }
-        link = nb->next;
+        put_neighbour<false>(o, *nb, s, bw);
     }
     patch_le16(c + 70, n);
     return whole;

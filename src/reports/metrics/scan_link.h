@@ -30,7 +30,7 @@ struct NewNode {
     return {p, static_cast<uint32_t>(reinterpret_cast<uintptr_t>(p))};
 }
 
-inline ChScanNbrBss* node_at(uint32_t link) noexcept
+[[gnu::always_inline]] inline ChScanNbrBss* node_at(uint32_t link) noexcept
 {
     // The link is the address: the conversion is the layout's own.
     return reinterpret_cast<ChScanNbrBss*>(static_cast<uintptr_t>(link)); // NOLINT(performance-no-int-to-ptr)
@@ -80,7 +80,7 @@ void drop_table() noexcept;
 }
 
 // nullptr for 0 and for a link whose node was released.
-inline ChScanNbrBss* node_at(uint32_t link) noexcept
+[[gnu::always_inline]] inline ChScanNbrBss* node_at(uint32_t link) noexcept
 {
     const NodeTable& t = g_nodes;
     if (link == 0 || link > t.top) return nullptr;
