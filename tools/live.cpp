@@ -249,8 +249,10 @@ void sleep_until(std::chrono::steady_clock::time_point t)
 
 std::string capture_filter(int linktype)
 {
-    // A tag the driver took off is matched by "vlan" as well as one still in the frame.
-    if (linktype == DLT_EN10MB) return "ether proto 0x893a or (vlan and ether proto 0x893a)";
+    // A tag the driver took off is matched by "vlan" as well as one still in the frame; each
+    // "vlan" steps over one tag, so the inner test reaches a frame tagged twice (802.1ad).
+    if (linktype == DLT_EN10MB)
+        return "ether proto 0x893a or (vlan and (ether proto 0x893a or (vlan and ether proto 0x893a)))";
     return "ether proto 0x893a";
 }
 

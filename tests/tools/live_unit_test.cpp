@@ -106,6 +106,8 @@ TEST(CaptureFilter, TakesIeee1905FramesTaggedOrNotAndNothingElse)
         {"untagged", ethernet_frame(dst, kAgent, std::nullopt, kEtherType1905, cmdu), true},
         {"802.1Q", ethernet_frame(dst, kAgent, uint16_t{100}, kEtherType1905, cmdu), true},
         {"802.1ad", tagged(kEtherTypeQinQ, kEtherType1905, cmdu), true},
+        {"802.1ad and 802.1Q", tagged(kEtherTypeQinQ, kEtherTypeVlan, cat({be16(7), be16(kEtherType1905), cmdu})), true},
+        {"tagged twice, ARP", tagged(kEtherTypeQinQ, kEtherTypeVlan, cat({be16(7), be16(0x0806), Bytes(28, 0)})), false},
         {"ARP", ethernet_frame(dst, kAgent, std::nullopt, 0x0806, Bytes(28, 0)), false},
         {"LLDP", ethernet_frame(dst, kAgent, std::nullopt, 0x88cc, Bytes(40, 0)), false},
         {"tagged ARP", ethernet_frame(dst, kAgent, uint16_t{100}, 0x0806, Bytes(28, 0)), false},
