@@ -16,12 +16,12 @@
 namespace lusl::test {
 namespace {
 
-const Bytes kSrc = mac("02:5e:00:00:00:01");
-const Bytes kRadioA = mac("02:00:00:00:01:0a");
-const Bytes kRadioB = mac("02:00:00:00:01:0b");
+const Bytes kSrc = mac("02:5e:00:00:00:01"), kRadioA = mac("02:00:00:00:01:0a"), kRadioB = mac("02:00:00:00:01:0b");
 constexpr size_t kRadio0 = 901, kRadio1 = 2294; // channel preference radio entries; classes start 7 in
 
 void put(Bytes& rec, size_t off, const Bytes& v) { std::copy(v.begin(), v.end(), rec.begin() + long(off)); }
+// A record as an exported extractor leaves it: no header, and no source MAC unless it is given one.
+Bytes unaddressed(const Bytes& rec) { return cat({zeros(8), slice(rec, 8, rec.size() - 8)}); }
 LogLine error(const std::string& text) { return {8, 3, "", text}; }
 
 struct ChannelReports : testing::Test {
@@ -37,13 +37,14 @@ struct ChannelReports : testing::Test {
 // ------------------------------------------------------------------ Channel Preference Report (0x8005)
 
 // Two radios' preferences (nibbles swapped) and the CAC status; a third radio is dropped
-// unread, with a line, and the report still goes out.
+// unread, with a line, and the report still goes out. The exported extractors, which ignore
+// their length and source MAC, fill the same record from the same values.
 TEST_F(ChannelReports, PreferencesOfTwoRadiosCacStatusAndAThirdRadio)
 {
-    const Bytes prefA = tlv(0x8B, {kRadioA, u8(2), raw({115, 2, 36, 40, 0xE3}), raw({81, 0, 0x10})});
-    const Bytes cac = tlv(0xB1, {raw({2, 121, 100}), be16(0x0102), raw({121, 104}), be16(5), raw({1, 121, 52}),
-                                 be16(1800), raw({1, 121, 116}), be24(0x010000)});
-    const Bytes prefB = tlv(0x8B, {kRadioB, raw({1, 128, 1, 42, 0x00})});
+    const Bytes a = cat({kRadioA, u8(2), raw({115, 2, 36, 40, 0xE3}), raw({81, 0, 0x10})});
+    const Bytes c = cat({raw({2, 121, 100}), be16(0x0102), raw({121, 104}), be16(5), raw({1, 121, 52}), be16(1800),
+                         raw({1, 121, 116}), be24(0x010000)});
+    const Bytes b = cat({kRadioB, raw({1, 128, 1, 42, 0x00})});
     // Radio count, CAC present, available channels from 10, non-occupancy from 283, active from 492.
     Bytes want = cat({raw({0x05, 0x80}), kSrc, raw({2, 1, 2, 121, 100, 2, 1, 121, 104, 5, 0}), zeros(264),
                       raw({1, 121, 52, 0x08, 0x07}), zeros(204), raw({1, 121, 116, 0, 0, 1, 0}), zeros(3188)});
@@ -51,7 +52,8 @@ TEST_F(ChannelReports, PreferencesOfTwoRadiosCacStatusAndAThirdRadio)
     put(want, kRadio0, cat({kRadioA, raw({2, 115, 2, 36, 40}), zeros(58), raw({0x3E, 81, 0}), zeros(60), u8(0x01)}));
     put(want, kRadio1, cat({kRadioB, raw({1, 128, 1, 42})}));
     // The third TLV is malformed on purpose: a dropped TLV is never read.
-    EXPECT_EQ(parse_n(rx, 0x8005, stream({prefA, cac, prefB, tlv(0x8B, {u8(0xFF)})}), kSrc), want);
+    EXPECT_EQ(parse_n(rx, 0x8005, stream({tlv(0x8B, a), tlv(0xB1, c), tlv(0x8B, b), tlv(0x8B, {u8(0xFF)})}), kSrc),
+              want);
     const std::string cac_ = "[TLV] CacStatusRpt: ", dev = cac_ + "device 02:5E:00:00:00:01, ";
     for (const std::string& line :
          {std::string("[TLV] channel=40\n"),
@@ -61,6 +63,12 @@ TEST_F(ChannelReports, PreferencesOfTwoRadiosCacStatusAndAThirdRadio)
           cac_ + "Active OpClass=121 Channel=116 Countdown=65536\n"})
         EXPECT_TRUE(log.contains(8, 7, line)) << line;
     EXPECT_EQ(log.at_most(4), std::vector{error("[TLV] ChPrefRpt: Exceed maxinum radio number per device\n")});
+
+    Bytes rec = zeros(want.size());
+    EXPECT_EQ(tlv_ChannelPreference_extract(a.data(), rec.data(), 0, nullptr), 0);
+    EXPECT_EQ(tlv_CacStatusReport_extract(c.data(), rec.data(), 0, nullptr), 0);
+    EXPECT_EQ(tlv_ChannelPreference_extract(b.data(), rec.data(), 0, kSrc.data()), 0);
+    EXPECT_EQ(rec, unaddressed(want));
 }
 
 // Counts beyond the record's room are kept as received; what fits is filled and the rest is
@@ -101,13 +109,15 @@ const std::string kThird = "[TLV] OperChanRpt: Exceed maximum radio number per d
 // ties in input order, the eight smallest of more; the power sits behind all pairs.
 TEST_F(ChannelReports, OperatingChannelRadioIsTheWalkerOrdinal)
 {
-    const Bytes a = tlv(0x8F, {kRadioA, u8(10),
-                               raw({90, 10, 89, 9, 88, 8, 87, 7, 86, 6, 85, 5, 84, 4, 83, 3, 82, 2, 81, 1}), u8(0x7F)});
+    const Bytes a =
+        cat({kRadioA, u8(10), raw({90, 10, 89, 9, 88, 8, 87, 7, 86, 6, 85, 5, 84, 4, 83, 3, 82, 2, 81, 1}), u8(0x7F)});
     const Bytes kept = raw({81, 1, 82, 2, 83, 3, 84, 4, 85, 5, 86, 6, 87, 7, 88, 8});
-    const Bytes b = tlv(0x8F, {kRadioB, u8(3), raw({115, 40, 81, 1, 115, 36}), u8(0x11)});
-    EXPECT_EQ(parse_n(rx, 0x8008, stream({a, b, tlv(0x8F, {kRadioA, raw({1, 81, 11, 30})})}), kSrc),
-              cat({kHead8, kSrc, u8(2), kRadioA, u8(8), kept, u8(0x7F), kRadioB, u8(3), raw({81, 1, 115, 40, 115, 36}),
-                   zeros(10), u8(0x11)}));
+    const Bytes b = cat({kRadioB, u8(3), raw({115, 40, 81, 1, 115, 36}), u8(0x11)});
+    const Bytes want = cat({kHead8, kSrc, u8(2), kRadioA, u8(8), kept, u8(0x7F), kRadioB, u8(3),
+                            raw({81, 1, 115, 40, 115, 36}), zeros(10), u8(0x11)});
+    EXPECT_EQ(
+        parse_n(rx, 0x8008, stream({tlv(0x8F, a), tlv(0x8F, b), tlv(0x8F, {kRadioA, raw({1, 81, 11, 30})})}), kSrc),
+        want);
     EXPECT_TRUE(log.contains(8, 7, "[TLV] OperChanRpt: radio 02:00:00:00:01:0A, opclassNum=10\n"));
     EXPECT_TRUE(log.contains(8, 7, "[TLV] [7] opclass=88, curchan=8\n"));
     EXPECT_EQ(count("[TLV] ["), 8u + 3u);
@@ -120,6 +130,25 @@ TEST_F(ChannelReports, OperatingChannelRadioIsTheWalkerOrdinal)
     EXPECT_EQ(count("[TLV] ["), 0u);
     EXPECT_EQ(parse_n(rx, 0x8008, stream({rm, rm, none}), kSrc), cat({kHead8, zeros(55)}));
     EXPECT_EQ(log.at_most(3), std::vector{error(kThird)});
+
+    // The exported extractor takes the ordinal and the source MAC from its caller and no
+    // length; the radio count follows the last ordinal, even downwards.
+    log.clear();
+    Bytes rec = zeros(want.size());
+    EXPECT_EQ(tlv_OperatingChannelReport_extract(b.data(), rec.data(), 0, 1, nullptr), 0);
+    EXPECT_EQ(tlv_OperatingChannelReport_extract(a.data(), rec.data(), 0, 0, kSrc.data()), 0);
+    EXPECT_EQ(rec, cat({zeros(2), kSrc, u8(1), slice(want, 9, want.size() - 9)}));
+    EXPECT_EQ(log.at_most(3), (std::vector{error("[TLV] Warning!!! Device_mac is NULL!!.\n"),
+                                           error("[TLV] OperChanRpt: Too many reports\n")}));
+    // Class 0 marks a taken pair: once only such pairs are left, the last choice repeats.
+    // Classes compare unsigned.
+    for (const auto& [in, out] : {std::pair{raw({200, 1, 100, 2}), raw({100, 2, 200, 1})},
+                                  {raw({0, 7, 81, 3, 0, 9}), raw({81, 3, 0, 3, 0, 3})},
+                                  {raw({0, 7, 0, 5}), raw({0, 7, 0, 7})}}) {
+        Bytes entry = cat({zeros(6), u8(in.size() / 2), zeros(17)});
+        EXPECT_EQ(SortOpClassOrder(in.data(), entry.data()), 0);
+        EXPECT_EQ(entry, cat({zeros(6), u8(in.size() / 2), out, zeros(17 - out.size())}));
+    }
 }
 
 // ------------------------------------------------------------------ STA link metrics (0x800E, 0x8010)
@@ -139,15 +168,20 @@ Bytes station(unsigned last, unsigned channel, unsigned rcpi)
 }
 Bytes stored(unsigned last, unsigned channel, unsigned rcpi) { return raw({0x02, 0x33, 0, 0, 0, last, channel, rcpi}); }
 
-// An associated station takes its first BSS, uplink rate stored first.
+// An associated station takes its first BSS, uplink rate stored first. The exported
+// extractors write the same fields; the unassociated one honours its length.
 TEST_F(ChannelReports, StaLinkMetricResponses)
 {
-    const Bytes assoc = cat({kSta, u8(2), bss_entry(kBss, 1000, 500, 0xA0), bss_entry(kSta, 1, 2, 3)});
-    EXPECT_EQ(parse_n(rx, 0x800E, stream({tlv(0x96, assoc)}), kSrc),
-              cat({raw({0x0E, 0x80}), kSta, raw({0xF4, 0x01, 0, 0, 0xE8, 0x03, 0, 0, 0xA0}), kBss, zeros(53)}));
+    const Bytes assoc = cat({kSta, u8(2), bss_entry(kBss, 0x01020304, 0x0A0B0C0D, 0xA0), bss_entry(kSta, 1, 2, 3)});
+    const Bytes assoc_rec =
+        cat({raw({0x0E, 0x80}), kSta, raw({0x0D, 0x0C, 0x0B, 0x0A, 0x04, 0x03, 0x02, 0x01, 0xA0}), kBss, zeros(53)});
+    EXPECT_EQ(parse_n(rx, 0x800E, stream({tlv(0x96, assoc)}), kSrc), assoc_rec);
     EXPECT_TRUE(log.contains(8, 7,
                              "[TLV] AssocStaLink: STA 02:11:22:33:44:55, associated BSS 02:AA:BB:CC:DD:01, "
-                             "uplink/downlink rate=500/1000, RCPI=160\n"));
+                             "uplink/downlink rate=168496141/16909060, RCPI=160\n"));
+    Bytes rec = zeros(assoc_rec.size());
+    EXPECT_EQ(tlv_AssociStaLinkMetric2_extract(assoc.data(), rec.data()), 0);
+    EXPECT_EQ(rec, cat({zeros(2), slice(assoc_rec, 2, rec.size() - 2)}));
 
     // Without a BSS only the station is known; the response still goes out.
     EXPECT_EQ(parse_n(rx, 0x800E, stream({tlv(0x96, {kSta, u8(0)})}), kSrc), cat({raw({0x0E, 0x80}), kSta, zeros(68)}));
@@ -164,9 +198,13 @@ TEST_F(ChannelReports, StaLinkMetricResponses)
     EXPECT_TRUE(log.contains(8, 7, "[TLV] UnassocStaLink:  STA 02:33:00:00:00:03, channel=44, RCPI=112\n"));
 
     log.clear();
-    EXPECT_EQ(parse_n(rx, 0x8010, stream({tlv(0x98, slice(v, 0, 30))}), kSrc),
-              cat({kUnHead, u8(115), stored(1, 36, 0x50), stored(2, 40, 0x60), zeros(62 * 8)}));
+    const Bytes two = cat({kUnHead, u8(115), stored(1, 36, 0x50), stored(2, 40, 0x60), zeros(62 * 8)});
+    EXPECT_EQ(parse_n(rx, 0x8010, stream({tlv(0x98, slice(v, 0, 30))}), kSrc), two);
     EXPECT_TRUE(log.contains(8, 7, "[TLV] UnassocStaLink:  STA 00:00:00:00:00:00, channel=0, RCPI=0\n"));
+    rec = zeros(two.size()); // 26 bytes hold two of the three stations
+    EXPECT_EQ(tlv_UnAssociStaLinkMetric_extract(v.data(), rec.data(), 26, nullptr), 0);
+    EXPECT_EQ(rec, unaddressed(two));
+    EXPECT_EQ(log.at_most(3), std::vector{error("[TLV] Warning!!! Device_mac is NULL!!.\n")});
 
     Bytes many = raw({121, 66}), want = cat({kUnHead, u8(121)});
     for (unsigned i = 0; i < 66; ++i) many = cat({many, station(i, 100, i)});
@@ -178,7 +216,7 @@ TEST_F(ChannelReports, StaLinkMetricResponses)
     EXPECT_EQ(count("[TLV] UnassocStaLink:  STA "), 64u);
 }
 
-// ------------------------------------------------------------------ cut short, and the exports
+// ------------------------------------------------------------------ cut short
 
 // Every TLV cut short one byte at a time is refused with one line naming it and its length,
 // classes the record does not keep and BSSs it does not read included. The unassociated TLV
@@ -205,46 +243,6 @@ TEST_F(ChannelReports, TruncatedTlvsAreRefused)
             EXPECT_EQ(log.at_most(3), ok ? std::vector<LogLine>{} : std::vector{error(line)});
         }
     }
-}
-
-TEST(ChannelExtractors, ExportedShims)
-{
-    LogCapture log;
-    // Channel preference and CAC status ignore their length and source MAC.
-    Bytes pref = zeros(3687), oper = zeros(57), assoc = zeros(76), un = zeros(521);
-    const Bytes p = cat({kRadioB, raw({1, 118, 2, 52, 56, 0xF1})}), cac = raw({0, 1, 118, 56, 0x01, 0x00, 0});
-    EXPECT_EQ(tlv_ChannelPreference_extract(p.data(), pref.data(), 0, nullptr), 0);
-    EXPECT_EQ(tlv_CacStatusReport_extract(cac.data(), pref.data(), 0, nullptr), 0);
-    EXPECT_EQ(slice(pref, 8, 3), raw({1, 1, 0}));
-
-    // The operating channel extractor takes the ordinal and the source MAC from its caller.
-    const Bytes v = cat({kRadioB, u8(2), raw({116, 40, 115, 48}), u8(23)});
-    EXPECT_EQ(tlv_OperatingChannelReport_extract(v.data(), oper.data(), 0, 1, nullptr), 0);
-    EXPECT_EQ(oper, cat({zeros(8), u8(2), zeros(24), kRadioB, raw({2, 115, 48, 116, 40}), zeros(12), u8(23)}));
-    EXPECT_EQ(tlv_OperatingChannelReport_extract(v.data(), oper.data(), 0, 0, kSrc.data()), 0);
-    EXPECT_EQ(slice(oper, 2, 7), cat({kSrc, u8(1)}));
-
-    // Class 0 marks a taken pair: once only such pairs are left, the last choice repeats.
-    // Classes compare unsigned.
-    for (const auto& [in, out] : {std::pair{raw({200, 1, 100, 2}), raw({100, 2, 200, 1})},
-                                  {raw({0, 7, 81, 3, 0, 9}), raw({81, 3, 0, 3, 0, 3})},
-                                  {raw({0, 7, 0, 5}), raw({0, 7, 0, 7})}}) {
-        Bytes entry = cat({zeros(6), u8(in.size() / 2), zeros(17)});
-        EXPECT_EQ(SortOpClassOrder(in.data(), entry.data()), 0);
-        EXPECT_EQ(entry, cat({zeros(6), u8(in.size() / 2), out, zeros(17 - out.size())}));
-    }
-
-    // The associated extractor; the unassociated one honours its length: 26 bytes hold two
-    // of the three stations.
-    const Bytes a = cat({kSta, u8(1), bss_entry(kBss, 0x01020304, 0x0A0B0C0D, 0x7F)});
-    EXPECT_EQ(tlv_AssociStaLinkMetric2_extract(a.data(), assoc.data()), 0);
-    EXPECT_EQ(assoc,
-              cat({zeros(2), kSta, raw({0x0D, 0x0C, 0x0B, 0x0A, 0x04, 0x03, 0x02, 0x01, 0x7F}), kBss, zeros(53)}));
-    const Bytes u = cat({u8(118), u8(3), station(1, 52, 1), station(2, 56, 2), station(3, 60, 3)});
-    EXPECT_EQ(tlv_UnAssociStaLinkMetric_extract(u.data(), un.data(), 26, nullptr), 0);
-    EXPECT_EQ(un, cat({zeros(8), u8(118), stored(1, 52, 1), stored(2, 56, 2), zeros(62 * 8)}));
-    EXPECT_EQ(log.at_most(3), (std::vector{error("[TLV] Warning!!! Device_mac is NULL!!.\n"),
-                                           error("[TLV] Warning!!! Device_mac is NULL!!.\n")}));
 }
 
 } // namespace
