@@ -17,9 +17,7 @@
 namespace lusl::test {
 namespace {
 
-const Bytes kAl = mac("02:00:00:00:00:01");
-const Bytes kRuid0 = mac("02:00:00:00:0a:00");
-const Bytes kRuid1 = mac("02:00:00:00:0b:00");
+const Bytes kAl = mac("02:00:00:00:00:01"), kRuid0 = mac("02:00:00:00:0a:00"), kRuid1 = mac("02:00:00:00:0b:00");
 
 void put(Bytes& rec, size_t off, const Bytes& v) { std::copy(v.begin(), v.end(), rec.begin() + long(off)); }
 LogLine debug(const std::string& text) { return {8, 7, "", text}; }
@@ -174,9 +172,7 @@ TEST_F(TopologyResponse, AnnotationsBeforeTheBssTableOrMalformed)
 
 // ------------------------------------------------------------------ Link Metric Response (0x0006)
 
-const Bytes kNb = mac("02:00:00:00:00:0b");
-const Bytes kIf = mac("02:00:00:00:01:01");
-const Bytes kNbIf = mac("02:00:00:00:0b:01");
+const Bytes kNb = mac("02:00:00:00:00:0b"), kIf = mac("02:00:00:00:01:01"), kNbIf = mac("02:00:00:00:0b:01");
 Bytes nb(int k) { return raw({0x02, 0, 0, 0, 0, 0x10u + unsigned(k)}); }
 size_t entry_at(int k, int i) { return 14 + 142 * size_t(k) + 34 * size_t(i); }
 
@@ -231,8 +227,7 @@ TEST_F(LinkMetricResponse, SlotsAndTheirLimits)
 
 // ------------------------------------------------------------------ steering reports (0x8015, 0x801A)
 
-const Bytes kSta = mac("02:11:22:33:44:55");
-const Bytes kTarget = mac("02:aa:00:00:00:02");
+const Bytes kSta = mac("02:11:22:33:44:55"), kTarget = mac("02:aa:00:00:00:02");
 
 // The BTM report takes its target only at exactly 19 bytes.
 TEST_F(SteeringReports, BtmReportAndBackhaulSteeringResponse)
