@@ -15,31 +15,24 @@
 #include "tlv_builder.h"
 
 // Growth failures of the 64-bit link table, injected where the allocator is libc's own (not
-// under AddressSanitizer, whose allocator takes precedence).
-#if defined(__SANITIZE_ADDRESS__)
-#define LUSL_OWN_REALLOC 0
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define LUSL_OWN_REALLOC 0
+// under AddressSanitizer, whose allocator takes precedence; older Clang says so only through
+// __has_feature).
+#if defined(__has_feature)
+#define LUSL_ASAN __has_feature(address_sanitizer)
+#else
+#define LUSL_ASAN 0
 #endif
-#endif
-#if !defined(LUSL_OWN_REALLOC) && UINTPTR_MAX > 0xFFFFFFFFu && defined(__GLIBC__)
+#if !LUSL_ASAN && !defined(__SANITIZE_ADDRESS__) && UINTPTR_MAX > 0xFFFFFFFFu && defined(__GLIBC__)
 #define LUSL_OWN_REALLOC 1
-#endif
-#ifndef LUSL_OWN_REALLOC
-#define LUSL_OWN_REALLOC 0
-#endif
-
-#if LUSL_OWN_REALLOC
-namespace {
-int realloc_fails_in = 0; // armed: the n-th realloc from now fails
-} // namespace
+static int realloc_fails_in = 0; // armed: the n-th realloc from now fails
 extern "C" void* __libc_realloc(void* p, size_t n);
 extern "C" void* realloc(void* p, size_t n)
 {
     if (realloc_fails_in && --realloc_fails_in == 0) return nullptr;
     return __libc_realloc(p, n);
 }
+#else
+#define LUSL_OWN_REALLOC 0
 #endif
 
 namespace lusl::test {
@@ -198,7 +191,8 @@ TEST_F(Scan, TruncatedResultsAreRefused)
 // and the encoder cuts the report to one datagram: header, radio, two whole channels of
 // 1000 13-byte blocks and the 497 blocks of the third that fit. A record a caller keeps
 // uncleared, with one node of its own, does not stop 120 reports of 100 neighbours from going
-// out whole, and its node is still its own afterwards.
+// out whole, and its node is still its own afterwards: the record, passed with the slot
+// empty, is encoded in full.
 TEST_F(Scan, AnyNumberOfNeighboursAndRecordsAtOnce)
 {
     const std::vector<Bytes> thousand(1000, nbr(bss(7), {}, 1, {}, 0));
@@ -229,7 +223,8 @@ TEST_F(Scan, AnyNumberOfNeighboursAndRecordsAtOnce)
     const int n = luSL_ChScanRptSendV2(own.data());
     const Bytes sent(pChScanRptSendBuf, pChScanRptSendBuf + n);
     luSL_Msg_free(0x801C);
-    EXPECT_EQ(slice(sent, sent.size() - 17, 12), cat({bss(42), u8(4), text("mine"), u8(9)}));
+    EXPECT_EQ(sent, cat({raw({0x1C, 0x80, 1}), kRuid3, zeros(70), raw({1, 5, 6, 0}), zeros(67), le16(1), bss(42), u8(4),
+                         text("mine"), u8(9), zeros(5)}));
     luSL_ChScanRpt_NbrBss_clear(mine);
     EXPECT_EQ(mine->radio[0].ch[0].nbr_num, 0);
 }
@@ -264,22 +259,21 @@ TEST_F(Scan, LinkTableThatCannotGrowIsAFailedAllocation)
 #endif
 }
 
-// One channel without neighbours: 152 bytes; one small neighbour adds 18. An empty report is
-// its header and a radio count of 0. (Every other shape is worked out in the round trip.)
+// Through the documented entry point: one channel of one small neighbour, 170 bytes. An empty
+// report is its header and a radio count of 0. (Every other shape, a channel without
+// neighbours among them, is worked out byte for byte in RandomReportsRoundTrip.)
 TEST_F(Scan, CompactBytes)
 {
     const Bytes stamp = text("2024-01-01T00:00:00Z");
-    auto one = [&](std::vector<Bytes> n) { return stream({tlv(0xA7, ok(kRuid, 115, 36, stamp, 9, 180, n, 0x01020304, 0x80))}); };
-    const Bytes start = cat({raw({0x1C, 0x80, 1}), kRuid, padded(stamp, 65), le32(0x01020304), u8(0x80), u8(1), // radio
-                             raw({115, 36, 0}), padded(stamp, 65), u8(9), u8(180)});                            // channel
-    const Bytes small = cat({start, le16(1), bss(1), u8(3), text("abc"), u8(0x55), u8(2), text("20"), zeros(4)});
-    EXPECT_EQ(std::vector<size_t>({start.size() + 2, small.size()}), std::vector<size_t>({152, 170}));
-    EXPECT_EQ(parse(rx, 0x801C, one({})), cat({start, le16(0)}));
-    EXPECT_EQ(parse(rx, 0x801C, one({nbr(bss(1), text("abc"), 0x55, text("20"), 0)})), small);
+    const Bytes tlvs = stream({tlv(0xA7, ok(kRuid, 115, 36, stamp, 9, 180, {nbr(bss(1), text("abc"), 0x55, text("20"), 0)},
+                                            0x01020304, 0x80))});
+    EXPECT_EQ(parse(rx, 0x801C, tlvs), cat({raw({0x1C, 0x80, 1}), kRuid, padded(stamp, 65), le32(0x01020304), u8(0x80), u8(1),
+                                            raw({115, 36, 0}), padded(stamp, 65), u8(9), u8(180), le16(1), // channel
+                                            bss(1), u8(3), text("abc"), u8(0x55), u8(2), text("20"), zeros(4)}));
     EXPECT_EQ(parse(rx, 0x801C, stream({})), raw({0x1C, 0x80, 0}));
 
-    // More than 60 channels are refused. A radio without channels is its 77-byte block. With
-    // the slot empty, the record passed is encoded.
+    // More than 60 channels are refused. A radio without channels is its 77-byte block. (A
+    // record passed with the slot empty is encoded in AnyNumberOfNeighboursAndRecordsAtOnce.)
     Slot s;
     pChScanRpt->radio_num = 1;
     pChScanRpt->radio[0].ch_num = 61;
@@ -287,13 +281,7 @@ TEST_F(Scan, CompactBytes)
     EXPECT_EQ(errors(), Lines{"4/3 [MSG] ChScanRpt: ERROR!!!: num of channel is bigger than MAX_CHANNEL_NUM_PER_OPCLASS:61\n"});
     pChScanRpt->radio[0].ch_num = 0;
     pChScanRpt->radio[0].scan_duration = 0x11223344;
-    const Bytes first = s.encode();
-    EXPECT_EQ(first, cat({raw({0x1C, 0x80, 1}), zeros(71), le32(0x11223344), u8(0), u8(0)}));
-    ChScanRpt* held = pChScanRpt;
-    pChScanRpt = nullptr;
-    const int n = luSL_ChScanRptSendV2(reinterpret_cast<const uint8_t*>(held));
-    pChScanRpt = held;
-    EXPECT_EQ(Bytes(pChScanRptSendBuf, pChScanRptSendBuf + n), first);
+    EXPECT_EQ(s.encode(), cat({raw({0x1C, 0x80, 1}), zeros(71), le32(0x11223344), u8(0), u8(0)}));
 }
 
 // Radio 0: channels 0-38 of 9 neighbour blocks of 79 bytes, channel 39 of 25 such blocks and
