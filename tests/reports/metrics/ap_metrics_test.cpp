@@ -32,12 +32,7 @@ size_t sta_at(size_t b, size_t s) { return bss_at(b) + 9 + 76 * s; }
 Bytes le16(unsigned v) { return {static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8)}; }
 Bytes le32(unsigned long v) { return cat({le16(v & 0xFFFF), le16(v >> 16 & 0xFFFF)}); }
 // n counters base+1, base+2, ... in the given byte order.
-Bytes seq(uint32_t base, int n, Bytes (*enc)(unsigned long))
-{
-    Bytes v;
-    for (int i = 1; i <= n; ++i) v = cat({v, enc(base + i)});
-    return v;
-}
+Bytes seq(uint32_t b, int n, Bytes (*e)(unsigned long)) { Bytes v; for (int i = 1; i <= n; ++i) v = cat({v, e(b + i)}); return v; }
 Bytes sta(unsigned i) { return cat({raw({0x02, 0x11, 0, 0}), be16(i)}); } // station MAC 02:11:00:00:i
 Bytes join(const std::vector<Bytes>& v) { Bytes s; for (const Bytes& t : v) s.insert(s.end(), t.begin(), t.end()); return s; }
 Bytes value(const Bytes& tlv) { return slice(tlv, 3, tlv.size() - 3); }
@@ -54,21 +49,12 @@ Bytes link(const Bytes& sta, const Bytes& bssid, uint32_t dl, uint32_t ul, unsig
     return tlv(0x96, {sta, u8(1), bssid, be32(0xDEADBEEF), be32(dl), be32(ul), u8(rcpi)});
 }
 Bytes traffic(const Bytes& sta, uint32_t base) { return tlv(0xA2, {sta, seq(base, 7, be32)}); }
-Bytes wifi6(const Bytes& sta, std::initializer_list<unsigned> tid_queue)
-{
-    return tlv(0xB0, {sta, u8(static_cast<unsigned>(tid_queue.size() / 2)), raw(tid_queue)});
-}
+Bytes wifi6(const Bytes& m, std::initializer_list<unsigned> tq) { return tlv(0xB0, {m, u8(unsigned(tq.size() / 2)), raw(tq)}); }
 // Extended link metrics of a station, entries of BSSID, downlink, uplink, utilisation rx and tx.
-Bytes xe(const Bytes& bssid, uint32_t dl, uint32_t ul, uint32_t rx, uint32_t tx)
-{
-    return cat({bssid, be32(dl), be32(ul), be32(rx), be32(tx)});
-}
+Bytes xe(const Bytes& b, uint32_t dl, uint32_t ul, uint32_t rx, uint32_t tx) { return cat({b, be32(dl), be32(ul), be32(rx), be32(tx)}); }
 Bytes ext(const Bytes& sta, const std::vector<Bytes>& e) { return tlv(0xC8, {sta, u8(unsigned(e.size())), join(e)}); }
 // A station's compact block from its MAC to its BSSID; its record entry has two zero bytes first.
-Bytes block(const Bytes& sta, uint32_t dl, uint32_t ul, unsigned rcpi, const Bytes& bssid)
-{
-    return cat({sta, le32(ul), le32(dl), u8(rcpi), bssid});
-}
+Bytes block(const Bytes& m, uint32_t dl, uint32_t ul, unsigned rcpi, const Bytes& b) { return cat({m, le32(ul), le32(dl), u8(rcpi), b}); }
 
 struct Metrics : testing::Test {
     LogCapture log;

@@ -60,13 +60,12 @@ Bytes nbr(const Bytes& bssid, const Bytes& ssid, unsigned signal, const Bytes& b
     const Bytes b = cat({bssid, u8(unsigned(ssid.size())), ssid, u8(signal), u8(unsigned(bw.size())), bw, u8(present)});
     return present & 0x80 ? cat({b, u8(util), be16(sta)}) : b;
 }
+Bytes join(const std::vector<Bytes>& v) { Bytes s; for (const Bytes& t : v) s.insert(s.end(), t.begin(), t.end()); return s; }
 Bytes ok(const Bytes& ruid, unsigned opc, unsigned ch, const Bytes& stamp, unsigned util, unsigned noise,
          const std::vector<Bytes>& nbrs, unsigned long duration, unsigned type)
 {
-    Bytes b = cat({head(ruid, opc, ch, 0), u8(unsigned(stamp.size())), stamp, u8(util), u8(noise),
-                   be16(unsigned(nbrs.size()))});
-    for (const Bytes& n : nbrs) b.insert(b.end(), n.begin(), n.end());
-    return cat({b, be32(duration), u8(type)});
+    return cat({head(ruid, opc, ch, 0), u8(unsigned(stamp.size())), stamp, u8(util), u8(noise), be16(unsigned(nbrs.size())),
+                join(nbrs), be32(duration), u8(type)});
 }
 // A neighbour whose compact block takes 13 + s + w bytes.
 Bytes sized_nbr(size_t s, size_t w) { return nbr(bss(1), fill(s, 's'), 1, fill(w, 'w'), 0); }
@@ -154,10 +153,8 @@ TEST_F(Scan, ExtractorFillsTheRecordWithinItsLimits)
     const Bytes before = s.at(0, sizeof(ChScanRpt));
     // Refused with their neighbours, which are read before the checks and go with them
     // (a leak checker sees a list that stayed behind).
-    const std::vector<Bytes> two(2, sized_nbr(3, 2));
-    EXPECT_EQ(s.add(ok(kRuid, 1, 61, t32, 1, 2, two, 3, 4)), -1);
-    EXPECT_EQ(s.add(ok(kRuid3, 1, 1, t32, 1, 2, two, 3, 4)), -1);
-    EXPECT_EQ(s.add(ok(zeros(6), 1, 1, t32, 1, 2, two, 3, 4)), -1);
+    for (const Bytes& ruid : {kRuid, kRuid3, zeros(6)})
+        EXPECT_EQ(s.add(ok(ruid, 1, 61, t32, 1, 2, std::vector<Bytes>(2, sized_nbr(3, 2)), 3, 4)), -1);
     EXPECT_EQ(errors(4), (Lines{"8/4 [TLV] ChScanRpt TLV number of channel exceed max definition\n",
                                 "8/4 [TLV] ChScanRpt TLV number of radio exceed max definition\n",
                                 "8/4 [TLV] ChScanRpt TLV radio mac is null\n"}));
@@ -239,23 +236,20 @@ TEST_F(Scan, LinkTableThatCannotGrowIsAFailedAllocation)
     const char* preload = getenv("LD_PRELOAD");
     if (preload && strstr(preload, "vgpreload")) GTEST_SKIP() << "valgrind replaces realloc";
     const Bytes value = ok(kRuid, 1, 1, {}, 0, 0, std::vector<Bytes>(65, nbr(bss(1), {}, 1, {}, 0)), 0, 0);
-    const Bytes report = tlv(0xA7, value);
-    for (int nth : {1, 2}) {
-        SCOPED_TRACE(nth);
+    const Bytes cut = slice(value, 0, value.size() - 1);
+    const std::string fail = "8/3 [TLV] Ch Scan result: Allocate memory fail\n",
+                      short_line = "8/3 [TLV] ChScanResult: TLV length " + std::to_string(cut.size()) +
+                                   " is too short for its content\n";
+    // Cut short as well: the length is what refuses it, as it would with memory to spare.
+    for (const auto& [nth, v, line] : {std::tuple{1, value, fail}, {2, value, fail}, {2, cut, short_line}}) {
+        SCOPED_TRACE(testing::Message() << "fails at " << nth << ", " << v.size() << " bytes");
         log.clear();
         realloc_fails_in = nth;
-        EXPECT_FALSE(parse_n(rx, 0x801C, report));
+        EXPECT_FALSE(parse_n(rx, 0x801C, tlv(0xA7, v)));
         EXPECT_EQ(realloc_fails_in, 0);
-        EXPECT_EQ(errors(), Lines{"8/3 [TLV] Ch Scan result: Allocate memory fail\n"});
+        EXPECT_EQ(errors(), Lines{line});
     }
-    // Cut short as well: the length is what refuses it, as it would with memory to spare.
-    log.clear();
-    realloc_fails_in = 2;
-    EXPECT_FALSE(parse_n(rx, 0x801C, tlv(0xA7, slice(value, 0, value.size() - 1))));
-    EXPECT_EQ(errors(), Lines{"8/3 [TLV] ChScanResult: TLV length " + std::to_string(value.size() - 1) +
-                              " is too short for its content\n"});
-    realloc_fails_in = 0;
-    EXPECT_EQ(parse_n(rx, 0x801C, report).value_or(Bytes{}).size(), 152u + 65 * 13);
+    EXPECT_EQ(parse_n(rx, 0x801C, tlv(0xA7, value)).value_or(Bytes{}).size(), 152u + 65 * 13);
 #endif
 }
 
