@@ -51,10 +51,16 @@ Bytes link(const Bytes& sta, const Bytes& bssid, uint32_t dl, uint32_t ul, unsig
 Bytes traffic(const Bytes& sta, uint32_t base) { return tlv(0xA2, {sta, seq(base, 7, be32)}); }
 Bytes wifi6(const Bytes& m, std::initializer_list<unsigned> tq) { return tlv(0xB0, {m, u8(unsigned(tq.size() / 2)), raw(tq)}); }
 // Extended link metrics of a station, entries of BSSID, downlink, uplink, utilisation rx and tx.
-Bytes xe(const Bytes& b, uint32_t dl, uint32_t ul, uint32_t rx, uint32_t tx) { return cat({b, be32(dl), be32(ul), be32(rx), be32(tx)}); }
+Bytes xe(const Bytes& bssid, uint32_t dl, uint32_t ul, uint32_t rx, uint32_t tx)
+{
+    return cat({bssid, be32(dl), be32(ul), be32(rx), be32(tx)});
+}
 Bytes ext(const Bytes& sta, const std::vector<Bytes>& e) { return tlv(0xC8, {sta, u8(unsigned(e.size())), join(e)}); }
 // A station's compact block from its MAC to its BSSID; its record entry has two zero bytes first.
-Bytes block(const Bytes& m, uint32_t dl, uint32_t ul, unsigned rcpi, const Bytes& b) { return cat({m, le32(ul), le32(dl), u8(rcpi), b}); }
+Bytes block(const Bytes& sta, uint32_t dl, uint32_t ul, unsigned rcpi, const Bytes& bssid)
+{
+    return cat({sta, le32(ul), le32(dl), u8(rcpi), bssid});
+}
 
 struct Metrics : testing::Test {
     LogCapture log;
