@@ -11,10 +11,6 @@
 
 #include <luSL/luSL.h>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <signal.h>
-#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -22,19 +18,21 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
-#include <functional>
 #include <map>
 #include <sstream>
 #include <thread>
 #include <tuple>
 
 #include "chancap.h"
+#include "channel.h"
+#include "gen.h"
 #include "layout.h"
 #include "wireshark.h"
 
 namespace fs = std::filesystem;
 using nlohmann::json;
 using namespace lusl::tool;
+using gen::cat;
 
 namespace {
 
@@ -72,19 +70,19 @@ std::vector<json> records(const std::string& out)
     return v;
 }
 
-// A free UDP port on 127.0.0.1, for runs that must name theirs in advance.
-uint16_t free_port()
+// A channel capture of the datagrams, all sent at one time to port.
+void write_channel(const fs::path& file, const std::vector<Bytes>& datagrams, uint16_t port, Stamp at)
 {
-    int fd = socket(AF_INET, SOCK_DGRAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof a;
-    bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
-    getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
-    close(fd);
-    return ntohs(a.sin_port);
+    ChannelWriter w(file.string(), 40000);
+    for (const Bytes& d : datagrams) w.write(d, port, at);
+    w.close();
+    EXPECT_EQ(w.written(), datagrams.size());
 }
+
+// Failed Connection: reason 1, status 17, BSSID, STA; and how lusl shows it.
+const Bytes kFailed = {0x33, 0x80, 1, 0, 17, 0, 2, 0xa2, 0, 0, 0x24, 1, 2, 0x5a, 0, 0, 0, 0x55};
+const json kFailedRecord = {{"reason_code", 1}, {"status_code", 17}, {"bssid", "02:a2:00:00:24:01"},
+                            {"sta_mac", "02:5a:00:00:00:55"}};
 
 class ChannelCapture : public ::testing::Test {
 protected:
@@ -101,6 +99,20 @@ protected:
         return {WIFEXITED(rc) ? WEXITSTATUS(rc) : -1, slurp(path(tag + ".out")), slurp(path(tag + ".err"))};
     }
     Result lusl(const std::string& args, const std::string& tag = "lusl") const { return sh(q(LUSL_BIN) + args, tag); }
+    // lusl dump --read --json of a capture.
+    Result read(const fs::path& capture, const std::string& args = "", const std::string& tag = "read") const
+    {
+        return lusl("dump --read " + q(capture) + "--json " + args, tag);
+    }
+    // tshark on a capture with the dissector loaded: it must run, and without Lua trouble.
+    Result tshark(const fs::path& capture, const std::string& args) const
+    {
+        Result t = sh("tshark -X lua_script:" + q(LUSL_DISSECTOR) + "-r " + q(capture) + args, "tshark");
+        EXPECT_EQ(t.status, 0) << t.err;
+        EXPECT_EQ(t.err.find("Lua"), std::string::npos) << t.err;
+        EXPECT_EQ(t.out.find("Lua Error"), std::string::npos);
+        return t;
+    }
 
     // The sample replayed with --dump and --write-channel: the printed records and the capture.
     std::vector<json> replay_sample(const fs::path& channel, uint16_t port = 0) const
@@ -118,35 +130,35 @@ protected:
 
 TEST_F(ChannelCapture, AReplaysChannelCaptureReadsBackAsTheReplayPrintedIt)
 {
-    const std::vector<json> dumped = replay_sample(path("ch.pcap"));
+    const fs::path ch = path("ch.pcap");
+    const std::vector<json> dumped = replay_sample(ch);
     ASSERT_EQ(dumped.size(), 38u); // the sample's forwarded CMDUs
-    Result r = lusl("dump --read " + q(path("ch.pcap")) + "--json");
+    Result r = read(ch);
     ASSERT_EQ(r.status, 0) << r.err;
-    const std::vector<json> read = records(r.out);
-    ASSERT_EQ(read.size(), dumped.size());
-    for (size_t i = 0; i < read.size(); ++i) {
-        EXPECT_EQ(read[i], dumped[i]) << "datagram " << i;
-        EXPECT_TRUE(read[i]["time"].is_number_float());
+    const std::vector<json> got = records(r.out);
+    ASSERT_EQ(got.size(), dumped.size());
+    for (size_t i = 0; i < got.size(); ++i) {
+        EXPECT_EQ(got[i], dumped[i]) << "datagram " << i;
+        EXPECT_TRUE(got[i]["time"].is_number_float());
     }
     // Capture times, not replay times: the sample's first CMDU is from 2024.
-    EXPECT_NEAR(read[0]["time"].get<double>(), 1717243200.0, 3600.0);
+    EXPECT_NEAR(got[0]["time"].get<double>(), 1717243200.0, 3600.0);
 
     // --port keeps the datagrams to that port only; --count stops early.
-    Result none = lusl("dump --read " + q(path("ch.pcap")) + "--json --port 1", "none");
+    Result none = read(ch, "--port 1", "none");
     EXPECT_EQ(none.status, 0);
     EXPECT_EQ(lines(none.out).at(0)["summary"],
-              json::parse(R"({"file":")" + path("ch.pcap").string() +
+              json::parse(R"({"file":")" + ch.string() +
                           R"(","port":1,"frames":38,"records":0,"to_other_ports":38,"other_frames":0,"ip_fragments":0})"));
     EXPECT_NE(none.err.find("no UDP datagrams to port 1 in 38 frames (38 to other ports)"), std::string::npos) << none.err;
-    Result two = lusl("dump --read " + q(path("ch.pcap")) + "--json --count 2", "two");
-    EXPECT_EQ(records(two.out).size(), 2u);
+    EXPECT_EQ(records(read(ch, "--count 2", "two").out).size(), 2u);
 
     // The same capture as pcapng.
     if (!have("editcap")) GTEST_SKIP() << "editcap not installed (scripts/deps.sh capture): no pcapng copy";
-    ASSERT_EQ(std::system(("editcap -F pcapng " + q(path("ch.pcap")) + q(path("ch.pcapng"))).c_str()), 0);
-    Result ng = lusl("dump --read " + q(path("ch.pcapng")) + "--json", "ng");
+    ASSERT_EQ(std::system(("editcap -F pcapng " + q(ch) + q(path("ch.pcapng"))).c_str()), 0);
+    Result ng = read(path("ch.pcapng"), "", "ng");
     EXPECT_EQ(ng.status, 0) << ng.err;
-    EXPECT_EQ(records(ng.out), read);
+    EXPECT_EQ(records(ng.out), got);
 }
 
 // One IPv4/UDP packet to 127.0.0.1:port carrying payload.
@@ -176,66 +188,28 @@ std::string pcap(uint32_t linktype, const std::vector<Bytes>& frames)
     return f;
 }
 
-Bytes cat(Bytes a, const Bytes& b)
+TEST_F(ChannelCapture, EveryLinkTypeReadsAlikeAndUnusableFilesAreRefused)
 {
-    a.insert(a.end(), b.begin(), b.end());
-    return a;
-}
-
-TEST_F(ChannelCapture, EveryLinkTypeReadsAlikeAndOddDatagramsAreReported)
-{
-    // Failed Connection: reason 1, status 17, BSSID, STA.
-    const Bytes failed = {0x33, 0x80, 1, 0, 17, 0, 2, 0xa2, 0, 0, 0x24, 1, 2, 0x5a, 0, 0, 0, 0x55};
-    const Bytes ip = ipv4_udp(failed, 49990);
+    const Bytes ip = ipv4_udp(kFailed, 49990);
     const std::vector<std::pair<std::string, std::string>> files = {
-        {"eth", pcap(1, {cat({0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x08, 0x00}, ip)})},
+        {"eth", pcap(1, {cat({{0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x08, 0x00}, ip})})},
         // an 802.1Q tag in front
-        {"vlan", pcap(1, {cat({0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x81, 0x00, 0, 5, 0x08, 0x00}, ip)})},
-        {"cooked", pcap(113, {cat({0, 0, 3, 4, 0, 6, 0, 0, 0, 0, 0, 0, 0, 0, 0x08, 0x00}, ip)})},
-        {"cooked2", pcap(276, {cat({0x08, 0x00, 0, 0, 0, 0, 0, 1, 3, 4, 0, 6, 0, 0, 0, 0, 0, 0, 0, 0}, ip)})},
+        {"vlan", pcap(1, {cat({{0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x81, 0x00, 0, 5, 0x08, 0x00}, ip})})},
+        {"cooked", pcap(113, {cat({{0, 0, 3, 4, 0, 6, 0, 0, 0, 0, 0, 0, 0, 0, 0x08, 0x00}, ip})})},
+        {"cooked2", pcap(276, {cat({{0x08, 0x00, 0, 0, 0, 0, 0, 1, 3, 4, 0, 6, 0, 0, 0, 0, 0, 0, 0, 0}, ip})})},
         {"raw", pcap(101, {ip})},
-        {"null", pcap(0, {cat({2, 0, 0, 0}, ip)})},
-        {"loop", pcap(108, {cat({0, 0, 0, 2}, ip)})},
+        {"null", pcap(0, {cat({{2, 0, 0, 0}, ip})})},
+        {"loop", pcap(108, {cat({{0, 0, 0, 2}, ip})})},
     };
     const json want = {{"type", "0x8033"}, {"name", "Failed Connection"}, {"length", 18}, {"received", 18},
-                       {"record", {{"reason_code", 1}, {"status_code", 17}, {"bssid", "02:a2:00:00:24:01"},
-                                   {"sta_mac", "02:5a:00:00:00:55"}}},
-                       {"time", 1700000000.0}, {"frame", 1}};
+                       {"record", kFailedRecord}, {"time", 1700000000.0}, {"frame", 1}};
     for (const auto& [name, bytes] : files) {
         SCOPED_TRACE(name);
         std::ofstream(path(name + ".pcap"), std::ios::binary) << bytes;
-        Result r = lusl("dump --read " + q(path(name + ".pcap")) + "--json --port 49990", name);
+        Result r = read(path(name + ".pcap"), "--port 49990", name);
         EXPECT_EQ(r.status, 0) << r.err;
         EXPECT_EQ(lines(r.out).at(0), want);
     }
-
-    // The tool's own writer, with what a receiver may meet: the empty datagram of a refused
-    // compact form, an unknown type, a short fixed record (padded on receipt), a compact form
-    // cut short, one with a count over its limit, and a record longer than its type.
-    {
-        ChannelWriter w(path("odd.pcap").string(), 40000);
-        for (const Bytes& d : {Bytes{}, Bytes{0xB9, 0xDE, 1, 2}, Bytes{0x25, 0x80, 1, 2, 0xa2}, Bytes{0x0C, 0x80, 1, 0, 2},
-                               Bytes{0x1C, 0x80, 3}, cat(failed, Bytes(5, 0xee))})
-            w.write(d, 49990, {1700000000, 250000});
-        w.close();
-        EXPECT_EQ(w.written(), 6u);
-    }
-    Result r = lusl("dump --read " + q(path("odd.pcap")) + "--json", "odd");
-    ASSERT_EQ(r.status, 0) << r.err;
-    const std::vector<json> got = records(r.out);
-    ASSERT_EQ(got.size(), 6u) << r.out;
-    EXPECT_EQ(got[0]["name"], "empty datagram");
-    EXPECT_EQ(got[0]["length"], 0);
-    EXPECT_EQ(got[1]["note"], "not copied by luSL_Msg_recv: unknown message type");
-    EXPECT_EQ(got[2]["length"], 73);
-    EXPECT_EQ(got[2]["received"], 5);
-    EXPECT_EQ(got[2]["record"]["bss"], json::parse(R"([{"bssid":"02:a2:00:00:00:00","allowance":0}])"));
-    EXPECT_EQ(got[3]["error"], "compact form does not decode: bssid needs 6 bytes at offset 4, the datagram ends at 5");
-    EXPECT_EQ(got[4]["error"], "compact form does not decode: radio_num 3 is more than the 2 a compact form may hold");
-    EXPECT_EQ(got[5]["length"], 18); // cut to its record
-    EXPECT_EQ(got[5]["received"], 23);
-    EXPECT_EQ(got[5]["record"], want["record"]);
-    EXPECT_EQ(got[5]["time"], 1700000000.25);
 
     for (const auto& [name, bytes, err] : {std::tuple<std::string, std::string, std::string>{
                                                "radio", pcap(127, {}), "link type IEEE802_11_RADIO is not supported"},
@@ -248,68 +222,7 @@ TEST_F(ChannelCapture, EveryLinkTypeReadsAlikeAndOddDatagramsAreReported)
     }
 }
 
-TEST_F(ChannelCapture, TheCommittedDissectorIsTheGeneratedOne)
-{
-    Result r = lusl("wireshark");
-    ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_TRUE(r.out == slurp(LUSL_DISSECTOR))
-        << LUSL_DISSECTOR << " is stale: cmake --build <dir> --target lusl_wireshark";
-    std::istringstream head(r.out);
-    std::string l1, l2, l3;
-    std::getline(head, l1), std::getline(head, l2), std::getline(head, l3);
-    EXPECT_NE((l1 + l2 + l3).find("SPDX-License-Identifier: BSD-2-Clause"), std::string::npos);
-
-    // The layout document covers the 25 types.
-    Result l = lusl("layout --json", "layout");
-    ASSERT_EQ(l.status, 0);
-    const json doc = json::parse(l.out);
-    EXPECT_EQ(doc["messages"].size(), 25u);
-    for (const json& m : doc["messages"]) {
-        if (m["datagram"].is_null()) continue;
-        EXPECT_TRUE(doc["blocks"].contains(m["datagram"].get<std::string>())) << m;
-    }
-}
-
-// ------------------------------------------------------------------ the tool's log sink
-
-TEST_F(ChannelCapture, LibraryLinesNameTheirMessageAndErrorsAreCountedPerType)
-{
-    const std::string replay = "replay --port 0 --dump --json " + q(LUSL_SAMPLE);
-    const std::string refused_tlv = "luSL[8/3] frame 77, Operating Channel Report (0x8008): [TLV] TLV type=0x8F "
-                                    "length=416 runs past the end of the stream\n";
-    std::map<std::string, std::pair<uint64_t, std::string>> by_level; // level: errors counted, stderr
-    for (const char* level : {"-1", "4", "7"}) {
-        Result r = sh("env LUMAP_LOG_LEVEL=" + std::string(level) + " " + q(LUSL_BIN) + replay, std::string("log") + level);
-        ASSERT_EQ(r.status, 0) << r.err;
-        uint64_t errors = 0;
-        const json summary = lines(r.out).back()["summary"];
-        for (const json& t : summary["types"]) {
-            errors += t["library_errors"].get<uint64_t>();
-            if (t["type"] == "0x8008" || t["type"] == "0x0009") {
-                EXPECT_EQ(t["library_errors"], t["type"] == "0x8008" ? 1 : 0) << t;
-            }
-        }
-        by_level[level] = {errors, r.err};
-    }
-    // Counted whatever is shown: the sample's four broken CMDUs and two client capability lines.
-    EXPECT_EQ(by_level["-1"].first, 6u);
-    EXPECT_EQ(by_level["7"].first, 6u);
-    EXPECT_EQ(by_level["-1"].second.find("luSL["), std::string::npos) << by_level["-1"].second;
-    EXPECT_NE(by_level["4"].second.find(refused_tlv), std::string::npos) << by_level["4"].second;
-    EXPECT_EQ(by_level["4"].second.find("/7]"), std::string::npos);
-    EXPECT_NE(by_level["7"].second.find("luSL[4/7] frame 6, AP Autoconfiguration WSC (0x0009): [MSG] Parsing AP "
-                                        "Autoconfiguration WSC(0x0009)\n"),
-              std::string::npos);
-}
-
 // ------------------------------------------------------------------ tshark
-
-std::vector<json> as_list(const json* v)
-{
-    if (!v) return {};
-    if (v->is_array()) return *v;
-    return {*v};
-}
 
 // Every shown field of a record against tshark's tree of the same datagram.
 void compare(const json& rec, const json& tree, const lusl::tool::layout::Block& b, const std::string& prefix,
@@ -322,10 +235,9 @@ void compare(const json& rec, const json& tree, const lusl::tool::layout::Block&
         SCOPED_TRACE(path);
         const std::string abbrev = abbrevs.at(path + "|" + wireshark_signature(f));
         ASSERT_TRUE(rec.contains(f.name));
-        const json* t = tree.contains(abbrev) ? &tree.at(abbrev) : nullptr;
-        const json& mine = rec.at(f.name);
-        std::vector<json> values = mine.is_array() ? std::vector<json>(mine.begin(), mine.end()) : std::vector<json>{mine};
-        const std::vector<json> theirs = as_list(t);
+        auto list = [](const json& v) { return v.is_array() ? v.get<std::vector<json>>() : std::vector<json>{v}; };
+        const std::vector<json> values = list(rec.at(f.name));
+        const std::vector<json> theirs = tree.contains(abbrev) ? list(tree.at(abbrev)) : std::vector<json>{};
         ASSERT_EQ(theirs.size(), values.size()) << abbrev;
         for (size_t i = 0; i < values.size(); ++i) {
             const json& v = values[i];
@@ -347,14 +259,67 @@ void compare(const json& rec, const json& tree, const lusl::tool::layout::Block&
     }
 }
 
+// Whether tshark marked anything in a tree: its expert and malformed keys.
 bool has_expert(const json& j)
 {
-    if (j.is_array())
-        return std::any_of(j.begin(), j.end(), has_expert);
-    if (!j.is_object()) return false;
-    for (const auto& [k, v] : j.items())
-        if (k.rfind("_ws.expert", 0) == 0 || k.rfind("_ws.malformed", 0) == 0 || has_expert(v)) return true;
-    return false;
+    const std::string s = j.dump();
+    return s.find("\"_ws.expert") != std::string::npos || s.find("\"_ws.malformed") != std::string::npos;
+}
+
+TEST_F(ChannelCapture, OddDatagramsAreReportedAndTsharkMarksThemAsLuslShowsThem)
+{
+    // What a receiver may meet: the empty datagram of a refused compact form, an unknown type,
+    // a short fixed record (padded on receipt), a compact form cut short, one with a count over
+    // its limit, a record longer than its type, a lone byte; and empty strings: a hidden network
+    // heard on a scan (no SSID, no bandwidth string), a client capability report without a frame.
+    Bytes scan = {0x1C, 0x80, 1, 2, 0xa1, 0, 0, 0x24, 0};
+    scan.resize(scan.size() + 65, 0);
+    scan = cat({scan, {0x10, 0, 0, 0, 0x80, 1, 81, 6, 0}});
+    scan.resize(scan.size() + 65, 0);
+    scan = cat({scan, {50, 160, 1, 0, 0x0a, 1, 2, 3, 4, 5, 0, 99, 0, 0, 0, 0, 0}});
+    Bytes cli(LUSL_LEN_CLIENT_CAPABILITY_REPORT, 0);
+    cli[0] = 0x0A, cli[1] = 0x80, cli[14] = 0x05;
+    const std::vector<Bytes> datagrams = {{}, {0xB9, 0xDE, 1, 2}, {0x25, 0x80, 1, 2, 0xa2}, {0x0C, 0x80, 1, 0, 2},
+                                          {0x1C, 0x80, 3}, cat({kFailed, Bytes(5, 0xee)}), {0xB9}, scan, cli};
+    write_channel(path("odd.pcap"), datagrams, 50123, {1700000000, 250000});
+    Result r = read(path("odd.pcap"));
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::vector<json> got = records(r.out);
+    ASSERT_EQ(got.size(), datagrams.size()) << r.out;
+    EXPECT_EQ(got[0]["name"], "empty datagram");
+    EXPECT_EQ(got[0]["length"], 0);
+    EXPECT_EQ(got[1]["note"], "not copied by luSL_Msg_recv: unknown message type");
+    EXPECT_EQ(got[2]["length"], 73);
+    EXPECT_EQ(got[2]["received"], 5);
+    EXPECT_EQ(got[2]["record"]["bss"], json::parse(R"([{"bssid":"02:a2:00:00:00:00","allowance":0}])"));
+    EXPECT_EQ(got[3]["error"], "compact form does not decode: bssid needs 6 bytes at offset 4, the datagram ends at 5");
+    EXPECT_EQ(got[4]["error"], "compact form does not decode: radio_num 3 is more than the 2 a compact form may hold");
+    EXPECT_EQ(got[5]["length"], 18); // cut to its record
+    EXPECT_EQ(got[5]["received"], 23);
+    EXPECT_EQ(got[5]["record"], kFailedRecord);
+    EXPECT_EQ(got[5]["time"], 1700000000.25);
+    EXPECT_EQ(got[6]["received"], 1);
+    EXPECT_EQ(got[6]["note"], "not copied by luSL_Msg_recv: unknown message type");
+    EXPECT_EQ(got[7]["record"]["radio"][0]["ch"][0]["nbr"][0]["ssid"], "");
+    EXPECT_EQ(got[8]["record"]["frame"], "");
+
+    if (!have("tshark")) GTEST_SKIP() << "tshark not installed (scripts/deps.sh capture)";
+    // Another port than the channel's usual one, by Decode As.
+    const json packets = json::parse(tshark(path("odd.pcap"), "-d udp.port==50123,lusl -T json --no-duplicate-keys").out);
+    ASSERT_EQ(packets.size(), datagrams.size());
+    // tshark hands the empty datagram to no dissector
+    const char* marks[] = {"", "lusl.unknown", "lusl.padded", "lusl.short", "lusl.limit", "lusl.long", "lusl.short"};
+    for (size_t i = 1; i < std::size(marks); ++i) {
+        const std::string l = packets[i]["_source"]["layers"].value("lusl", json()).dump();
+        EXPECT_NE(l.find(std::string("\"") + marks[i] + "\""), std::string::npos) << i << ": " << l;
+    }
+    const auto abbrevs = wireshark_fields();
+    for (size_t i = std::size(marks); i < datagrams.size(); ++i) {
+        const json& layers = packets[i]["_source"]["layers"];
+        EXPECT_FALSE(has_expert(layers)) << layers.dump();
+        const auto* m = layout::find(static_cast<uint16_t>(datagrams[i][0] | datagrams[i][1] << 8));
+        compare(got[i]["record"], layers["lusl"], *m->datagram, "", abbrevs);
+    }
 }
 
 TEST_F(ChannelCapture, TsharkWithTheDissectorShowsEveryFieldAsLuslDoes)
@@ -362,11 +327,7 @@ TEST_F(ChannelCapture, TsharkWithTheDissectorShowsEveryFieldAsLuslDoes)
     if (!have("tshark")) GTEST_SKIP() << "tshark not installed (scripts/deps.sh capture)";
     // The replay's private port shows as the channel's usual one: no Decode As needed.
     const std::vector<json> dumped = replay_sample(path("ch.pcap"));
-    Result t = sh("tshark -X lua_script:" + q(LUSL_DISSECTOR) + "-r " + q(path("ch.pcap")) + "-T json --no-duplicate-keys",
-                  "tshark");
-    ASSERT_EQ(t.status, 0) << t.err;
-    EXPECT_EQ(t.err.find("Lua"), std::string::npos) << t.err;
-    const json packets = json::parse(t.out);
+    const json packets = json::parse(tshark(path("ch.pcap"), "-T json --no-duplicate-keys").out);
     ASSERT_EQ(packets.size(), dumped.size());
     const auto abbrevs = wireshark_fields();
     for (size_t i = 0; i < dumped.size(); ++i) {
@@ -378,80 +339,63 @@ TEST_F(ChannelCapture, TsharkWithTheDissectorShowsEveryFieldAsLuslDoes)
         EXPECT_FALSE(has_expert(layers)) << l.dump();
         EXPECT_EQ(std::stoul(l.value("lusl.type", "0"), nullptr, 0), std::stoul(rec["type"].get<std::string>(), nullptr, 0));
         EXPECT_EQ(l.value("lusl.length", ""), std::to_string(rec["length"].get<size_t>()));
-        const auto* m = lusl::tool::layout::find(static_cast<uint16_t>(std::stoul(rec["type"].get<std::string>(), nullptr, 16)));
+        const auto* m = layout::find(static_cast<uint16_t>(std::stoul(rec["type"].get<std::string>(), nullptr, 16)));
         ASSERT_TRUE(m && m->datagram && rec.contains("record"));
         compare(rec["record"], l, *m->datagram, "", abbrevs);
     }
     // Filters by field name.
-    Result f = sh("tshark -X lua_script:" + q(LUSL_DISSECTOR) + "-r " + q(path("ch.pcap")) +
-                      "-Y 'lusl.type == 0x8025 || lusl.bss.bssid == 02:a1:00:00:24:01' -T fields -e lusl.type",
-                  "filter");
-    EXPECT_EQ(f.status, 0) << f.err;
+    Result f = tshark(path("ch.pcap"), "-Y 'lusl.type == 0x8025 || lusl.bss.bssid == 02:a1:00:00:24:01' -T fields -e lusl.type");
     EXPECT_EQ(f.out, "0x800c\n0x8025\n") << "the first agent's AP metrics, and the association status";
 }
 
-TEST_F(ChannelCapture, TsharkMarksOddDatagramsWithoutLuaErrors)
+TEST_F(ChannelCapture, TheCommittedDissectorIsTheGeneratedOne)
 {
-    if (!have("tshark")) GTEST_SKIP() << "tshark not installed (scripts/deps.sh capture)";
-    // On the default port: no Decode As needed.
-    {
-        ChannelWriter w(path("odd.pcap").string(), 40000);
-        for (const Bytes& d : {Bytes{0x25, 0x80, 1, 2, 0xa2}, Bytes{0x0C, 0x80, 1, 0, 2}, Bytes{0x1C, 0x80, 3}, Bytes{0xB9},
-                               Bytes{0xB9, 0xDE, 1, 2}})
-            w.write(d, 49990, {1700000000, 0});
-        w.close();
-    }
-    Result t = sh("tshark -X lua_script:" + q(LUSL_DISSECTOR) + "-r " + q(path("odd.pcap")) + "-T json --no-duplicate-keys",
-                  "tshark");
-    ASSERT_EQ(t.status, 0) << t.err;
-    EXPECT_EQ(t.err.find("Lua"), std::string::npos) << t.err;
-    EXPECT_EQ(t.out.find("Lua Error"), std::string::npos);
-    const json packets = json::parse(t.out);
-    ASSERT_EQ(packets.size(), 5u);
-    const char* marks[] = {"lusl.padded", "lusl.short", "lusl.limit", "lusl.short", "lusl.unknown"};
-    for (size_t i = 0; i < 5; ++i) {
-        const std::string l = packets[i]["_source"]["layers"].value("lusl", json()).dump();
-        EXPECT_NE(l.find(std::string("\"") + marks[i] + "\""), std::string::npos) << i << ": " << l;
+    Result r = lusl("wireshark");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(r.out == slurp(LUSL_DISSECTOR))
+        << LUSL_DISSECTOR << " is stale: cmake --build <dir> --target lusl_wireshark";
+    EXPECT_EQ(r.out.rfind("-- SPDX-License-Identifier: BSD-2-Clause\n", 0), 0u) << "the licence on the first line";
+
+    // The layout document covers the 25 types.
+    Result l = lusl("layout --json", "layout");
+    ASSERT_EQ(l.status, 0);
+    const json doc = json::parse(l.out);
+    EXPECT_EQ(doc["messages"].size(), 25u);
+    for (const json& m : doc["messages"]) {
+        if (m["datagram"].is_null()) continue;
+        EXPECT_TRUE(doc["blocks"].contains(m["datagram"].get<std::string>())) << m;
     }
 }
 
-TEST_F(ChannelCapture, TsharkShowsEmptyStringsAndByteStringsAsLuslDoes)
+// ------------------------------------------------------------------ the tool's log sink
+
+TEST_F(ChannelCapture, LibraryLinesNameTheirMessageAndErrorsAreCountedPerType)
 {
-    if (!have("tshark")) GTEST_SKIP() << "tshark not installed (scripts/deps.sh capture)";
-    // A hidden network heard on a scan (no SSID, no bandwidth string), and a client
-    // capability report without a frame.
-    Bytes scan = {0x1C, 0x80, 1, 2, 0xa1, 0, 0, 0x24, 0};
-    scan.resize(scan.size() + 65, 0);
-    scan = cat(scan, {0x10, 0, 0, 0, 0x80, 1, 81, 6, 0});
-    scan.resize(scan.size() + 65, 0);
-    scan = cat(scan, {50, 160, 1, 0, 0x0a, 1, 2, 3, 4, 5, 0, 99, 0, 0, 0, 0, 0});
-    Bytes cli(LUSL_LEN_CLIENT_CAPABILITY_REPORT, 0);
-    cli[0] = 0x0A, cli[1] = 0x80, cli[14] = 0x05;
-    {
-        ChannelWriter w(path("empty.pcap").string(), 40000);
-        w.write(scan, 50123, {1700000000, 0});
-        w.write(cli, 50123, {1700000001, 0});
-        w.close();
-    }
-    // Another port, by Decode As.
-    Result t = sh("tshark -X lua_script:" + q(LUSL_DISSECTOR) + "-r " + q(path("empty.pcap")) +
-                      "-d udp.port==50123,lusl -T json --no-duplicate-keys",
-                  "tshark");
-    ASSERT_EQ(t.status, 0) << t.err;
-    EXPECT_EQ(t.err.find("Lua"), std::string::npos) << t.err;
-    Result r = lusl("dump --read " + q(path("empty.pcap")) + "--json");
-    const std::vector<json> recs = records(r.out);
-    const json packets = json::parse(t.out);
-    ASSERT_EQ(recs.size(), 2u);
-    ASSERT_EQ(packets.size(), 2u);
-    EXPECT_EQ(recs[0]["record"]["radio"][0]["ch"][0]["nbr"][0]["ssid"], "");
-    EXPECT_EQ(recs[1]["record"]["frame"], "");
-    const auto abbrevs = wireshark_fields();
-    for (size_t i = 0; i < 2; ++i) {
-        const json& layers = packets[i]["_source"]["layers"];
-        EXPECT_FALSE(has_expert(layers)) << layers.dump();
-        const auto* m = lusl::tool::layout::find(i ? LUSL_MSG_CLIENT_CAPABILITY_REPORT : LUSL_MSG_CHANNEL_SCAN_REPORT);
-        compare(recs[i]["record"], layers["lusl"], *m->datagram, "", abbrevs);
+    // level, a line it shows, what it hides
+    const std::tuple<std::string, std::string, std::string> levels[] = {
+        {"-1", "", "luSL["},
+        {"4", "luSL[8/3] frame 77, Operating Channel Report (0x8008): [TLV] TLV type=0x8F length=416 runs past the end of "
+              "the stream\n", "/7]"},
+        {"7", "luSL[4/7] frame 6, AP Autoconfiguration WSC (0x0009): [MSG] Parsing AP Autoconfiguration WSC(0x0009)\n", ""}};
+    for (const auto& [level, shown, hidden] : levels) {
+        SCOPED_TRACE("LUMAP_LOG_LEVEL=" + level);
+        Result r = sh("env LUMAP_LOG_LEVEL=" + level + " " + q(LUSL_BIN) + "replay --port 0 --dump --json " + q(LUSL_SAMPLE),
+                      "log" + level);
+        ASSERT_EQ(r.status, 0) << r.err;
+        uint64_t errors = 0;
+        const json summary = lines(r.out).back()["summary"];
+        for (const json& t : summary["types"]) {
+            errors += t["library_errors"].get<uint64_t>();
+            if (t["type"] == "0x8008" || t["type"] == "0x0009") {
+                EXPECT_EQ(t["library_errors"], t["type"] == "0x8008" ? 1 : 0) << t;
+            }
+        }
+        // Counted whatever is shown: the sample's four broken CMDUs and two client capability lines.
+        EXPECT_EQ(errors, 6u);
+        EXPECT_NE(r.err.find(shown), std::string::npos) << r.err;
+        if (!hidden.empty()) {
+            EXPECT_EQ(r.err.find(hidden), std::string::npos) << r.err;
+        }
     }
 }
 
@@ -461,47 +405,30 @@ TEST_F(ChannelCapture, ARealLoopbackCaptureDecodesLikeTheToolsOwn)
 {
     if (!have("tcpdump")) GTEST_SKIP() << "tcpdump not installed (scripts/deps.sh capture)";
     if (geteuid() != 0) GTEST_SKIP() << "capturing on lo needs root";
-    const uint16_t port = free_port();
-    const fs::path real = path("real.pcap");
-    const std::string cmd = "tcpdump -i lo -U -w " + q(real) + "udp dst port " + std::to_string(port) + " 2>" +
-                            q(path("tcpdump.err")) + "& echo $! >" + q(path("tcpdump.pid"));
-    ASSERT_EQ(std::system(cmd.c_str()), 0);
-    const pid_t pid = std::stoi(slurp(path("tcpdump.pid")));
-    // Wait (bounded) for tcpdump to listen, and after the replay for its 38 packets.
-    auto wait_for = [](const std::function<bool()>& done) {
-        for (int i = 0; i < 300 && !done(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        return done();
+    const uint16_t port = Loopback(0).port(); // free again once the socket is closed
+    const fs::path real = path("real.pcap"), err = path("tcpdump.err");
+    // tcpdump stops by itself after the sample's 38 datagrams, and says so on its way out.
+    ASSERT_EQ(std::system(("timeout 60 tcpdump -i lo -U -c 38 -w " + q(real) + "udp dst port " + std::to_string(port) + " 2>" +
+                           q(err) + "&").c_str()),
+              0);
+    auto wait_for = [&](const std::string& what) { // bounded
+        for (int i = 0; i < 300 && slurp(err).find(what) == std::string::npos; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        return slurp(err).find(what) != std::string::npos;
     };
-    const bool listening = wait_for([&] { return slurp(path("tcpdump.err")).find("listening on") != std::string::npos; });
-    std::vector<json> dumped;
-    if (listening) dumped = replay_sample(path("ch.pcap"), port);
-    auto captured = [&] {
-        try {
-            ChannelReader rd(real.string());
-            ChannelDatagram d;
-            size_t n = 0;
-            while (rd.next(d)) ++n;
-            return n >= dumped.size();
-        } catch (const InputError&) {
-            return false;
-        }
-    };
-    const bool complete = listening && wait_for(captured);
-    kill(pid, SIGTERM);
-    for (int i = 0; i < 100 && kill(pid, 0) == 0; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    ASSERT_TRUE(listening) << slurp(path("tcpdump.err"));
-    ASSERT_TRUE(complete) << slurp(path("tcpdump.err"));
+    ASSERT_TRUE(wait_for("listening on")) << slurp(err);
+    const std::vector<json> dumped = replay_sample(path("ch.pcap"), port);
+    ASSERT_TRUE(wait_for("38 packets captured")) << slurp(err);
 
-    Result a = lusl("dump --read " + q(real) + "--json --port " + std::to_string(port), "real");
-    Result b = lusl("dump --read " + q(path("ch.pcap")) + "--json", "own");
+    Result a = read(real, "--port " + std::to_string(port), "real");
     ASSERT_EQ(a.status, 0) << a.err;
-    std::vector<json> ra = records(a.out), rb = records(b.out);
-    ASSERT_EQ(ra.size(), dumped.size());
-    ASSERT_EQ(rb.size(), dumped.size());
-    for (size_t i = 0; i < ra.size(); ++i) {
-        ra[i].erase("time"); // the real capture has the replay's clock
-        rb[i].erase("time");
-        EXPECT_EQ(ra[i], rb[i]) << i;
+    std::vector<json> got = records(a.out);
+    ASSERT_EQ(got.size(), dumped.size());
+    for (size_t i = 0; i < got.size(); ++i) {
+        json want = dumped[i]; // as the replay printed it, which its own capture reads back as
+        want.erase("time");    // the real capture has the replay's clock
+        got[i].erase("time");
+        EXPECT_EQ(got[i], want) << i;
     }
 }
 
