@@ -41,43 +41,25 @@ std::string tiling_problem(std::vector<std::pair<size_t, size_t>> spans, size_t 
     return "";
 }
 
-const Field* sibling(const Block& b, const char* name)
-{
-    for (const Field& f : b.fields)
-        if (std::strcmp(f.name, name) == 0) return &f;
-    return nullptr;
-}
-
-TEST(Layout, EveryFixedBlockIsDescribedByteForByte)
+TEST(Layout, FixedBlocksAreDescribedByteForByteAndCountsNameANumberThatComesFirst)
 {
     size_t fixed = 0;
     for (const Block* b : layout::blocks()) {
         SCOPED_TRACE(b->name);
-        if (b->sequential()) continue;
-        ++fixed;
-        EXPECT_EQ(tiling_problem(field_spans(*b, nullptr, 0, nullptr), b->size), "");
-        for (const Field& f : b->fields) {
-            SCOPED_TRACE(f.name);
-            if (f.kind == Kind::Block) {
-                ASSERT_NE(f.sub, nullptr);
-                EXPECT_FALSE(f.sub->sequential());
-                EXPECT_EQ(f.width, f.sub->size);
-            }
+        if (!b->sequential()) {
+            ++fixed;
+            EXPECT_EQ(tiling_problem(field_spans(*b, nullptr, 0, nullptr), b->size), "");
         }
-    }
-    EXPECT_GE(fixed, 18u); // one per parsed record at least
-}
-
-TEST(Layout, CountsAndLengthsNameANumberThatComesFirst)
-{
-    for (const Block* b : layout::blocks()) {
         std::set<std::string> before;
         for (const Field& f : b->fields) {
-            SCOPED_TRACE(std::string(b->name) + "." + f.name);
+            SCOPED_TRACE(f.name);
             EXPECT_EQ(f.count != nullptr, f.shown == Shown::Count);
+            EXPECT_NE(f.kind == Kind::Flags, f.bits.empty());
+            EXPECT_NE(f.kind == Kind::Block, f.sub == nullptr);
             if (f.count) {
-                const Field* c = sibling(*b, f.count);
-                ASSERT_NE(c, nullptr);
+                const auto c = std::find_if(b->fields.begin(), b->fields.end(),
+                                            [&](const Field& g) { return std::strcmp(g.name, f.count) == 0; });
+                ASSERT_NE(c, b->fields.end());
                 EXPECT_TRUE(c->kind == Kind::Uint && c->room == 1);
                 // A compact form is read front to back: its counts must precede what they size.
                 if (b->sequential()) {
@@ -86,12 +68,14 @@ TEST(Layout, CountsAndLengthsNameANumberThatComesFirst)
             }
             if (b->sequential()) {
                 EXPECT_EQ(f.offset, layout::kSequential);
-                EXPECT_NE(f.kind == Kind::Block, f.sub == nullptr);
+            } else if (f.kind == Kind::Block && f.sub) {
+                EXPECT_FALSE(f.sub->sequential());
+                EXPECT_EQ(f.width, f.sub->size);
             }
-            EXPECT_NE(f.kind == Kind::Flags, f.bits.empty());
             before.insert(f.name);
         }
     }
+    EXPECT_GE(fixed, 18u); // one per parsed record at least
 }
 
 TEST(Layout, TheCatalogueHasEveryTypeOnce)
@@ -117,8 +101,7 @@ TEST(Layout, TheCatalogueHasEveryTypeOnce)
     EXPECT_EQ(codes.size(), 25u);
     EXPECT_EQ(parsed, 18u);
     EXPECT_EQ(compact, 2u);
-    EXPECT_STREQ(layout::display_name(0xDEB8), "Unknow Msg");
-    EXPECT_STREQ(layout::display_name(0xDEB9), "Unknow Msg");
+    for (uint16_t code : {0xDEB8, 0xDEB9}) EXPECT_STREQ(layout::display_name(code), "Unknow Msg") << code;
 }
 
 // The datagrams the library sends for the sample session, in order.
@@ -238,11 +221,6 @@ TEST(Layout, FixedRecordsShowWhatTheCountsSayWithinTheRoom)
     EXPECT_EQ(tj["record"]["radio"][0]["bss"][0]["ssid"], std::string(33, 'a'));
     EXPECT_EQ(tj["record"]["media_type"], 0x0100);
     EXPECT_EQ(tj["record"]["radio"][0]["bss"][0]["mdid"], 0);
-
-    // A compact form whose count is over its limit does not decode.
-    const uint8_t scan[] = {0x1C, 0x80, 3};
-    EXPECT_NE(decode_record(scan, sizeof scan).value("error", "").find("radio_num 3 is more than the 2"),
-              std::string::npos);
 }
 
 } // namespace
