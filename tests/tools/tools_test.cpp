@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: BSD-2-Clause
-// The lusl binary end to end: sample regeneration, replay counts, decoding, reassembly,
+// The lusl binary end to end: sample regeneration, replay counts and events, reassembly,
 // bad input, and a pcapng copy of the sample.
 #include <gtest/gtest.h>
 
@@ -12,7 +12,6 @@
 #include <functional>
 #include <sstream>
 #include <sys/wait.h>
-#include <thread>
 #include <tuple>
 
 #include "capture.h"
@@ -129,7 +128,7 @@ json unassoc_record(unsigned n, const Mac& src = kAgent)
 
 // ------------------------------------------------------------------ the sample
 
-TEST_F(Tool, SampleIsUpToDateAndReplaysAsScriptedInTextAndJson)
+TEST_F(Tool, SampleIsUpToDateAndReplaysAsScriptedInTextAndJsonFromPcapOrPcapng)
 {
     Result gen = run("gen " + q(path("again.pcap")));
     ASSERT_EQ(gen.status, 0) << gen.err;
@@ -157,7 +156,17 @@ TEST_F(Tool, SampleIsUpToDateAndReplaysAsScriptedInTextAndJson)
         EXPECT_FALSE(r.contains("hex")) << r["type"] << " was not decoded";
         by[r["type"].get<std::string>()].push_back(r);
     }
-    for (const auto& [type, counts] : expected) EXPECT_EQ(by[type].size(), counts[1]) << type;
+    // One event per refused CMDU, saying why and where it came from.
+    std::map<std::string, unsigned> refused;
+    for (const json& e : all.events) {
+        expect_at(e, {{"/event", "refused"}, {"/reason", "refused by the parser"}, {"/source/frame", "*"}, {"/source/mid", "*"}});
+        ++refused[e["type"].get<std::string>()];
+    }
+    EXPECT_EQ(all.events.size(), 4u);
+    for (const auto& [type, counts] : expected) {
+        EXPECT_EQ(by[type].size(), counts[1]) << type;
+        EXPECT_EQ(refused[type], counts[2]) << type;
+    }
 
     const std::vector<std::tuple<std::string, size_t, json>> values = {
         // The first agent: two radios, three BSSs; its phone on the 2.4 GHz BSS reports two
@@ -216,59 +225,16 @@ TEST_F(Tool, SampleIsUpToDateAndReplaysAsScriptedInTextAndJson)
         EXPECT_EQ(blocks[i].rfind(r["name"].get<std::string>() + " (" + r["type"].get<std::string>() + "), ", 0), 0u) << blocks[i];
         check(r["record"], blocks[i]);
     }
-}
 
-TEST_F(Tool, PcapngCopyReplaysLikeTheSample)
-{
+    // A pcapng copy replays alike.
     if (std::system("command -v editcap >/dev/null 2>&1") != 0)
         GTEST_SKIP() << "editcap not installed (Debian package wireshark-common); cannot write a pcapng copy";
     const fs::path ng = path("sample.pcapng");
     ASSERT_EQ(std::system(("editcap -F pcapng " + q(LUSL_SAMPLE) + q(ng)).c_str()), 0);
     ASSERT_NE(slurp(ng).substr(0, 4), slurp(LUSL_SAMPLE).substr(0, 4)); // really pcapng
-    Replay a = replay(ng), b = replay(LUSL_SAMPLE);
-    for (const char* k : {"types", "not_parsed", "fragments", "frames", "other_frames"}) EXPECT_EQ(a.summary[k], b.summary[k]) << k;
-    EXPECT_EQ(a.records, b.records);
-}
-
-// ------------------------------------------------------------------ decode
-
-TEST_F(Tool, DecodePrintsTheFieldsOrSaysWhatIsWrong)
-{
-    // Failed Connection from a guest: BSSID, STA MAC, status code 17, reason code 1.
-    const std::string failed_conn = "00 00 80 33 00 07 00 80 b8 00 06 02 a2 00 00 24 01 95 00 06 02 5a 00 00 00 55 "
-                                    "c9 00 02 00 11 ca 00 02 00 01 00 00 00";
-    std::string eleven = "bf 00 4e 0b"; // eleven BSSs: more than a device may have
-    for (int i = 0; i < 11; ++i) eleven += " 02 a2 00 00 24 01 01";
-
-    // want (JSON pointers into the one JSON object on stdout) or else the whole of stdout
-    const struct { std::string args, input; int status; json want; std::string out = "", err = ""; } cases[] = {
-        {"'" + failed_conn + "'", "", 0, {}, "Failed Connection (0x8033), 18 bytes\n  reason_code: 1\n  status_code: 17\n"
-                                             "  bssid: 02:a2:00:00:24:01\n  sta_mac: 02:5a:00:00:00:55\n\n"},
-        {"- --json", failed_conn, 0, {{"/type", "0x8033"}, {"/length", 18}, {"/record", {{"reason_code", 1}, {"status_code", 17},
-                                      {"bssid", "02:a2:00:00:24:01"}, {"sta_mac", "02:5a:00:00:00:55"}}}}},
-        // A bare stream with its type; the record keeps the source MAC.
-        {"--json --type 0x8010 --src 02:a2:00:00:00:01 '98 00 0e 51 01 02 5a 00 00 00 11 06 00 00 00 55 6e'", "", 0,
-         {{"/record/device_mac", "02:a2:00:00:00:01"}, {"/record/op_class", 81},
-          {"/record/sta", json::array({{{"sta_mac", "02:5a:00:00:00:11"}, {"channel", 6}, {"uplink_rcpi", 0x6e}}})}}},
-        // A failed client capability query: the library's notice goes to stderr, not amid the JSON.
-        {"--json --type 0x800A '90 00 0c 02 a1 00 00 24 01 02 5a 00 00 00 11 91 00 01 01'", "", 0,
-         {{"/record/sta_mac", "02:5a:00:00:00:11"}, {"/record/frame_len", 0}}, "", "ClientCap: Result code not success."},
-        {"--type 0x8025 '" + eleven + "'", "", 1, {}, "", "Association Status Notification (0x8025) refused"},
-        {"'00 00 80 3'", "", 1, {}, "", "odd number of hex digits"},
-        {"'00 zz'", "", 1, {}, "", "'z' at position 3 is not a hex digit"},
-        {"'bf 00 08 01 02 a2 00 00 24 01 00'", "", 1, {}, "", "give --type"},
-        {"'00 00 00 02 00 01 00 80 00 00 00'", "", 1, {}, "", "Topology Query (0x0002) is not a message type the library parses"},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.args);
-        Result r = run("decode " + c.args, c.input);
-        EXPECT_EQ(r.status, c.status) << r.err;
-        if (c.want.is_null())
-            EXPECT_EQ(r.out, c.out);
-        else
-            expect_at(json::parse(r.out), c.want);
-        EXPECT_NE(r.err.find(c.err), std::string::npos) << r.err;
-    }
+    const Replay a = replay(ng);
+    for (const char* k : {"types", "not_parsed", "fragments", "frames", "other_frames"}) EXPECT_EQ(a.summary[k], all.summary[k]) << k;
+    EXPECT_EQ(a.records, all.records);
 }
 
 // ------------------------------------------------------------------ replay of built captures
@@ -302,13 +268,14 @@ TEST_F(Tool, ReplayReassemblesCountsAndRefuses)
         return json{{"/fragments/reassembled", 1}, {"/fragments/duplicates", dups}, {"/types/0/forwarded", 1}};
     };
 
-    // file (no bytes: absent), exit status, JSON pointers into each record and the summary, stderr lines
-    const struct { std::string file; std::optional<std::string> bytes; int status; std::vector<json> records; json summary = {};
+    // file, exit status, JSON pointers into each record, the summary and each event, stderr lines
+    const struct { std::string file, bytes; int status; std::vector<json> records; json summary = {}; std::vector<json> events = {};
                    std::vector<std::string> err = {}; std::string args = ""; } cases[] = {
         {"in-order.pcap", pcap(f), 0, {unassoc_record(40)}, joined(0)},
         {"reversed.pcap", pcap({f[2], f[1], f[0]}), 0, {unassoc_record(40)}, joined(0)},
         {"duplicated.pcap", pcap({f[0], f[1], f[1], f[0], f[2], f[2]}), 0, {unassoc_record(40)}, joined(3)},
         {"gap.pcap", pcap({f[0], f[2]}), 0, {}, {{"/fragments/incomplete", 1}, {"/fragments/reassembled", 0}},
+         {{{"/event", "incomplete"}, {"/type", "0x8010"}, {"/mid", "0x4242"}, {"/fragments", {0, 2}}, {"/last", 2}}},
          {"incomplete CMDU: Unassociated Sta Link Metric Response (0x8010) id 0x4242 from 02:a1:00:00:00:01 (first "
           "fragment in frame 1): fragments 0,2 arrived, the last is 2"}},
         // the same message id from two senders, interleaved: the shorter one completes first
@@ -316,32 +283,38 @@ TEST_F(Tool, ReplayReassemblesCountsAndRefuses)
          {{"/fragments/reassembled", 2}}},
         // fragments 0 and 1, silence for 30 s, then the whole CMDU again
         {"late.pcap", pcap({f[0], f[1], f[0], f[1], f[2]}, {0, 0, 30, 30, 30}), 0, {unassoc_record(40)},
-         {{"/fragments/incomplete", 1}, {"/fragments/reassembled", 1}}, {"fragments 0,1 arrived, the last never came"}},
+         {{"/fragments/incomplete", 1}, {"/fragments/reassembled", 1}},
+         {{{"/event", "incomplete"}, {"/fragments", {0, 1}}, {"/last", nullptr}}}, {"fragments 0,1 arrived, the last never came"}},
         {"eom.pcap", pcap(eom), 0,
          {{{"/record/neighbor/1/al_mac", "02:a2:00:00:00:01"}, {"/record/neighbor/1/link/0/phy_rate", 1441},
            {"/record/neighbor/2", nullptr}}}},
-        {"big.pcap", pcap(cmdu_frames(big)), 0, {}, {{"/types/0/refused", 1}}, {"larger than 65536 bytes, refused"}},
+        {"big.pcap", pcap(cmdu_frames(big)), 0, {}, {{"/types/0/refused", 1}},
+         {{{"/event", "refused"}, {"/reason", "reassembled CMDU is larger than 65536 bytes, refused"}}},
+         {"larger than 65536 bytes, refused"}},
         {"odd.pcap", pcap({arp, cut}), 0, {}, {{"/other_frames", 1}, {"/malformed_frames", 1}, {"/ieee1905_frames", 0}},
+         {{{"/event", "malformed"}, {"/frame", 2}, {"/reason", "too short for a CMDU header"}}},
          {"odd.pcap: frame 2: IEEE 1905 frame too short for a CMDU header", "odd.pcap: no IEEE 1905 frames in this capture"}},
         // the sample cut inside its last frame; only two types kept, the other parsed ones counted
         {"cut.pcap", slurp(LUSL_SAMPLE).substr(0, fs::file_size(LUSL_SAMPLE) - 30), 2, {{{"/type", "0x8033"}}, {{"/type", "0x8025"}}},
          {{"/frames", 76}, {"/problem", "*"}, {"/filtered", 38}},
+         {{{"/event", "refused"}, {"/type", "0x8025"}, {"/source/mid", "0x2011"}, {"/reason", "refused by the parser"}}},
          {"cut.pcap: truncated capture: the file ends inside frame 77"}, "--type 0x8025,0x8033"},
         {"cooked.pcap", pcap({sll}, {}, 113), 0, {from_agent}},
         {"cooked2.pcap", pcap({sll2}, {}, 276), 0, {from_agent}},
-        {"radio.pcap", pcap({}, {}, 127), 1, {}, {}, {"radio.pcap: link type", "is not supported"}},
-        {"notes.txt", "not a capture at all\n", 1, {}, {}, {"notes.txt: not a pcap or pcapng capture"}},
-        {"absent.pcap", std::nullopt, 1, {}, {}, {"absent.pcap: cannot open"}},
-        {"empty.pcap", "", 1, {}, {}, {"empty.pcap: empty, not a capture"}},
-        {"type.pcap", pcap(f), 1, {}, {}, {"'0x1FFFF' is not a message type"}, "--type 0x1FFFF"},
+        {"radio.pcap", pcap({}, {}, 127), 1, {}, {}, {}, {"radio.pcap: link type", "is not supported"}},
+        {"notes.txt", "not a capture at all\n", 1, {}, {}, {}, {"notes.txt: not a pcap or pcapng capture"}},
+        {"empty.pcap", "", 1, {}, {}, {}, {"empty.pcap: empty, not a capture"}},
+        {"type.pcap", pcap(f), 1, {}, {}, {}, {"'0x1FFFF' is not a message type"}, "--type 0x1FFFF"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.file);
-        if (c.bytes) std::ofstream(path(c.file), std::ios::binary) << *c.bytes;
+        std::ofstream(path(c.file), std::ios::binary) << c.bytes;
         Replay r = replay(path(c.file), c.args, c.status);
         EXPECT_EQ(r.records.size(), c.records.size());
         for (size_t i = 0; i < std::min(r.records.size(), c.records.size()); ++i) expect_at(r.records[i], c.records[i]);
         expect_at(r.summary, c.summary);
+        EXPECT_EQ(r.events.size(), c.events.size());
+        for (size_t i = 0; i < std::min(r.events.size(), c.events.size()); ++i) expect_at(r.events[i], c.events[i]);
         for (const std::string& e : c.err) EXPECT_NE(r.err.find(e), std::string::npos) << e << "\n" << r.err;
     }
 }
@@ -370,29 +343,6 @@ TEST(Frames, StackedTagsNameTheOuterVlan)
     ASSERT_EQ(parse_frame(1, qinq.data(), qinq.size(), f), FrameKind::Cmdu);
     EXPECT_EQ(std::tie(f.src, f.hdr.type, f.hdr.mid, f.vlan, f.payload),
               std::tuple(kAgent, uint16_t{0x8025}, uint16_t{9}, std::optional<uint16_t>{300}, Bytes{0, 0, 0}));
-}
-
-// ------------------------------------------------------------------ dump
-
-TEST_F(Tool, DumpPrintsWhatAReplayForwards)
-{
-    // dump on a free port, alongside; it announces the port and stops by itself after 2 records.
-    Result dump;
-    std::thread t([&] { dump = run("dump --port 0 --json --count 2", "", "dump"); });
-    int port = 0;
-    for (int i = 0; i < 250 && !port; ++i, std::this_thread::sleep_for(std::chrono::milliseconds(20)))
-        if (auto at = slurp(path("dump.err")).find("listening on 127.0.0.1:"); at != std::string::npos)
-            port = std::atoi(slurp(path("dump.err")).c_str() + at + 23);
-    const Result sent = port ? run("replay --port " + std::to_string(port) + " --type 0x8025,0x8033 " + q(LUSL_SAMPLE)) : Result{};
-    t.join(); // after the 60 s limit at worst
-    ASSERT_NE(port, 0) << "dump did not start: " << dump.err;
-    EXPECT_EQ(sent.status, 0) << sent.err;
-    EXPECT_EQ(dump.status, 0) << "dump did not stop after 2 records: " << dump.err;
-    const std::vector<json> got = parse(dump).records;
-    ASSERT_EQ(got.size(), 2u);
-    expect_at(got[0], {{"/type", "0x8033"}, {"/record/status_code", 17}});
-    // the well-formed one; the eleven-BSS one is refused
-    expect_at(got[1], {{"/type", "0x8025"}, {"/record/bss_num", 1}});
 }
 
 } // namespace
