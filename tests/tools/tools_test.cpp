@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: BSD-2-Clause
 // The lusl binary end to end: sample regeneration, replay counts and events, reassembly,
-// bad input, and a pcapng copy of the sample.
+// bad input, a pcapng copy of the sample, and the link types a channel capture may have.
 #include <gtest/gtest.h>
 
 #include <nlohmann/json.hpp>
@@ -316,6 +316,58 @@ TEST_F(Tool, ReplayReassemblesCountsAndRefuses)
         EXPECT_EQ(r.events.size(), c.events.size());
         for (size_t i = 0; i < std::min(r.events.size(), c.events.size()); ++i) expect_at(r.events[i], c.events[i]);
         for (const std::string& e : c.err) EXPECT_NE(r.err.find(e), std::string::npos) << e << "\n" << r.err;
+    }
+}
+
+// ------------------------------------------------------------------ channel captures
+
+// One IPv4/UDP packet to 127.0.0.1:port carrying payload.
+Bytes ipv4_udp(const Bytes& payload, uint16_t port)
+{
+    Bytes p = {0x45, 0, 0, 0, 0, 1, 0x40, 0, 64, 17, 0, 0, 127, 0, 0, 1, 127, 0, 0, 1, 0x9c, 0x40,
+               static_cast<uint8_t>(port >> 8), static_cast<uint8_t>(port), 0, 0, 0, 0};
+    const size_t udp = 8 + payload.size(), ip = 20 + udp;
+    p[2] = static_cast<uint8_t>(ip >> 8), p[3] = static_cast<uint8_t>(ip);
+    p[24] = static_cast<uint8_t>(udp >> 8), p[25] = static_cast<uint8_t>(udp);
+    p.insert(p.end(), payload.begin(), payload.end());
+    return p;
+}
+
+TEST_F(Tool, DumpReadsEveryLinkTypeAlikeAndRefusesUnusableFiles)
+{
+    // Failed Connection: reason 1, status 17, BSSID, STA.
+    const Bytes ip = ipv4_udp({0x33, 0x80, 1, 0, 17, 0, 2, 0xa2, 0, 0, 0x24, 1, 2, 0x5a, 0, 0, 0, 0x55}, 49990);
+    const std::pair<std::string, std::string> files[] = {
+        {"eth", pcap({cat({{0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x08, 0x00}, ip})})},
+        // an 802.1Q tag in front
+        {"vlan", pcap({cat({{0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x81, 0x00, 0, 5, 0x08, 0x00}, ip})})},
+        {"cooked", pcap({cat({{0, 0, 3, 4, 0, 6, 0, 0, 0, 0, 0, 0, 0, 0, 0x08, 0x00}, ip})}, {}, 113)},
+        {"cooked2", pcap({cat({{0x08, 0x00, 0, 0, 0, 0, 0, 1, 3, 4, 0, 6, 0, 0, 0, 0, 0, 0, 0, 0}, ip})}, {}, 276)},
+        {"raw", pcap({ip}, {}, 101)},
+        {"null", pcap({cat({{2, 0, 0, 0}, ip})}, {}, 0)},
+        {"loop", pcap({cat({{0, 0, 0, 2}, ip})}, {}, 108)},
+    };
+    const json want = {{"type", "0x8033"}, {"name", "Failed Connection"}, {"length", 18}, {"received", 18},
+                       {"record", {{"reason_code", 1}, {"status_code", 17}, {"bssid", "02:a2:00:00:24:01"},
+                                   {"sta_mac", "02:5a:00:00:00:55"}}},
+                       {"time", 1700000000 + 1000 / 1e6}, {"frame", 1}};
+    for (const auto& [name, bytes] : files) {
+        SCOPED_TRACE(name);
+        std::ofstream(path(name + ".pcap"), std::ios::binary) << bytes;
+        const Replay r = parse(run("dump --read " + q(path(name + ".pcap")) + "--json --port 49990"));
+        EXPECT_EQ(r.status, 0) << r.err;
+        ASSERT_EQ(r.records.size(), 1u) << r.out;
+        EXPECT_EQ(r.records[0], want);
+    }
+
+    for (const auto& [name, bytes, err] : {std::tuple<std::string, std::string, std::string>{
+                                               "radio", pcap({}, {}, 127), "link type IEEE802_11_RADIO is not supported"},
+                                           {"text", "not a capture\n", "not a pcap or pcapng capture"},
+                                           {"empty", "", "empty file, not a capture"}}) {
+        std::ofstream(path(name), std::ios::binary) << bytes;
+        Result bad = run("dump --read " + q(path(name)));
+        EXPECT_EQ(bad.status, 1);
+        EXPECT_NE(bad.err.find(err), std::string::npos) << bad.err;
     }
 }
 
