@@ -1,9 +1,10 @@
 // SPDX-License-Identifier: BSD-2-Clause
 // Captures of the message channel and the generated dissector, end to end: a replay's channel
-// capture reads back as the replay printed it, odd datagrams are reported rather than fatal, the committed dissector is what the tool
-// generates, tshark with it shows every field as lusl does, and a real tcpdump capture of
-// the loopback decodes like the tool's own. tshark and tcpdump tests skip where those are
-// missing; CI installs them (scripts/deps.sh capture) and runs as root.
+// capture reads back as the replay printed it, odd datagrams are reported rather than fatal,
+// the committed dissector is what the tool generates, tshark with it shows every field as
+// lusl does, and a real tcpdump capture of the loopback decodes like the tool's own. tshark
+// and tcpdump tests skip where those are missing; CI installs them (scripts/deps.sh capture)
+// and runs as root.
 #include <gtest/gtest.h>
 
 #include <nlohmann/json.hpp>

@@ -263,7 +263,10 @@ TEST_F(Cli, DumpLeavesABoundPortToItsListenerUnlessTold)
     // with --take the tool receives there; it reports the bytes received beside the layout's
     // length, and its count when it ends
     const auto dump = beside("$L dump --take --json -c 2 --port " + port, "take", "listening on 127.0.0.1:" + port,
-                             [&](uint16_t, pid_t) { send_to(steering.port, kFailedConn), send_to(steering.port, kShortTopology); });
+                             [&](uint16_t, pid_t) {
+                                 send_to(steering.port, kFailedConn);
+                                 send_to(steering.port, kShortTopology);
+                             });
     ASSERT_TRUE(dump);
     EXPECT_EQ(dump->status, 0) << dump->err;
     const std::vector<json> got = json_lines(dump->out);
@@ -440,9 +443,11 @@ TEST_F(Cli, DecodePrintsTheFieldsOfLinesFramesAndRecordsOrSaysWhatIsWrong)
          "  sta_mac: 02:5a:00:00:00:55\n\n"},
         {"JSON", failed_conn, "- --json", 0,
          {{{"/type", "0x8033"}, {"/length", 18},
-           {"/record", {{"reason_code", 1}, {"status_code", 17}, {"bssid", "02:a2:00:00:24:01"}, {"sta_mac", "02:5a:00:00:00:55"}}}}}},
+           {"/record",
+            {{"reason_code", 1}, {"status_code", 17}, {"bssid", "02:a2:00:00:24:01"}, {"sta_mac", "02:5a:00:00:00:55"}}}}}},
         // A bare stream with its type; the record keeps the source MAC, given with dashes in capitals.
-        {"bare stream", "", "--json --type 0x8010 --src 02-A2-00-00-00-01 '98 00 0e 51 01 02 5a 00 00 00 11 06 00 00 00 55 6e'", 0,
+        {"bare stream", "",
+         "--json --type 0x8010 --src 02-A2-00-00-00-01 '98 00 0e 51 01 02 5a 00 00 00 11 06 00 00 00 55 6e'", 0,
          {{{"/record/device_mac", "02:a2:00:00:00:01"}, {"/record/op_class", 81},
            {"/record/sta", json::array({{{"sta_mac", "02:5a:00:00:00:11"}, {"channel", 6}, {"uplink_rcpi", 0x6e}}})}}}},
         // A failed client capability query: the library's notice goes to stderr, not amid the JSON.
@@ -464,7 +469,8 @@ TEST_F(Cli, DecodePrintsTheFieldsOfLinesFramesAndRecordsOrSaysWhatIsWrong)
          "standard input, line 2: 'z' at position 3 is not a hex digit"},
         {"all bad", "00 zz\n", "--json", 1, {}, "standard input: 'z'"},
         {"not 1905", "ffffffffffff02a100000001080600010800060400", "--json", 1, {}, "not a CMDU"},
-        {"record", "03 00 00 00 00 00 00 00 00 00", "--json --record", 0, {{{"/type", "0x0003"}, {"/length", 593}, {"/received", 10}}}},
+        {"record", "03 00 00 00 00 00 00 00 00 00", "--json --record", 0,
+         {{{"/type", "0x0003"}, {"/length", 593}, {"/received", 10}}}},
         {"short options", cmdu + "\n", "-q -r in.txt --json", 0, {{{"/record/status_code", 17}}}},
         {"unknown record", "b9 de 01", "--json --record", 0, {{{"/type", "0xDEB9"}, {"/hex", "b9de01"}}}},
         {"MAC over the frame's", stream, "--json --src 02:a2:00:00:00:01", 0, {{{"/record/device_mac", "02:a2:00:00:00:01"}}}},

@@ -233,7 +233,8 @@ TEST_F(Tool, SampleIsUpToDateAndReplaysAsScriptedInTextAndJsonFromPcapOrPcapng)
     ASSERT_EQ(std::system(("editcap -F pcapng " + q(LUSL_SAMPLE) + q(ng)).c_str()), 0);
     ASSERT_NE(slurp(ng).substr(0, 4), slurp(LUSL_SAMPLE).substr(0, 4)); // really pcapng
     const Replay a = replay(ng);
-    for (const char* k : {"types", "not_parsed", "fragments", "frames", "other_frames"}) EXPECT_EQ(a.summary[k], all.summary[k]) << k;
+    for (const char* k : {"types", "not_parsed", "fragments", "frames", "other_frames"})
+        EXPECT_EQ(a.summary[k], all.summary[k]) << k;
     EXPECT_EQ(a.records, all.records);
 }
 
@@ -269,8 +270,8 @@ TEST_F(Tool, ReplayReassemblesCountsAndRefuses)
     };
 
     // file, exit status, JSON pointers into each record, the summary and each event, stderr lines
-    const struct { std::string file, bytes; int status; std::vector<json> records; json summary = {}; std::vector<json> events = {};
-                   std::vector<std::string> err = {}; std::string args = ""; } cases[] = {
+    const struct { std::string file, bytes; int status; std::vector<json> records; json summary = {};
+                   std::vector<json> events = {}; std::vector<std::string> err = {}; std::string args = ""; } cases[] = {
         {"in-order.pcap", pcap(f), 0, {unassoc_record(40)}, joined(0)},
         {"reversed.pcap", pcap({f[2], f[1], f[0]}), 0, {unassoc_record(40)}, joined(0)},
         {"duplicated.pcap", pcap({f[0], f[1], f[1], f[0], f[2], f[2]}), 0, {unassoc_record(40)}, joined(3)},
@@ -284,7 +285,8 @@ TEST_F(Tool, ReplayReassemblesCountsAndRefuses)
         // fragments 0 and 1, silence for 30 s, then the whole CMDU again
         {"late.pcap", pcap({f[0], f[1], f[0], f[1], f[2]}, {0, 0, 30, 30, 30}), 0, {unassoc_record(40)},
          {{"/fragments/incomplete", 1}, {"/fragments/reassembled", 1}},
-         {{{"/event", "incomplete"}, {"/fragments", {0, 1}}, {"/last", nullptr}}}, {"fragments 0,1 arrived, the last never came"}},
+         {{{"/event", "incomplete"}, {"/fragments", {0, 1}}, {"/last", nullptr}}},
+         {"fragments 0,1 arrived, the last never came"}},
         {"eom.pcap", pcap(eom), 0,
          {{{"/record/neighbor/1/al_mac", "02:a2:00:00:00:01"}, {"/record/neighbor/1/link/0/phy_rate", 1441},
            {"/record/neighbor/2", nullptr}}}},
