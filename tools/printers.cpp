@@ -309,9 +309,20 @@ Json decode_record(const uint8_t* rec, size_t len)
     return j;
 }
 
+namespace {
+
+// The type luSL_Msg_recv reads: the first two bytes of a buffer cleared before the receive,
+// so a lone byte is the low byte of its type.
+uint16_t datagram_type(const uint8_t* data, size_t len)
+{
+    return static_cast<uint16_t>((len > 0 ? data[0] : 0) | (len > 1 ? data[1] << 8 : 0));
+}
+
+} // namespace
+
 Json undecoded_datagram(const uint8_t* data, size_t len)
 {
-    const uint16_t code = len >= 2 ? static_cast<uint16_t>(data[0] | data[1] << 8) : 0;
+    const uint16_t code = datagram_type(data, len);
     Json j;
     j["type"] = type_code(code);
     j["name"] = len == 0 ? "empty datagram" : type_name(code);
@@ -323,7 +334,7 @@ Json undecoded_datagram(const uint8_t* data, size_t len)
 
 Json decode_datagram(const uint8_t* data, size_t len)
 {
-    const uint16_t code = len >= 2 ? static_cast<uint16_t>(data[0] | data[1] << 8) : 0;
+    const uint16_t code = datagram_type(data, len);
     const size_t copied = received_length(code, len);
     if (copied == 0) return undecoded_datagram(data, len);
     std::vector<uint8_t> rec(copied, 0);

@@ -236,6 +236,7 @@ TEST_F(ChannelCapture, OddDatagramsAreReportedAndTsharkMarksThemAsLuslShowsThem)
     EXPECT_EQ(got[5]["received"], 23);
     EXPECT_EQ(got[5]["record"], kFailedRecord);
     EXPECT_EQ(got[5]["time"], 1700000000.25);
+    EXPECT_EQ(got[6]["type"], "0x00B9"); // the low byte of a type, as luSL_Msg_recv reads it
     EXPECT_EQ(got[6]["received"], 1);
     EXPECT_EQ(got[6]["note"], "not copied by luSL_Msg_recv: unknown message type");
     EXPECT_EQ(got[7]["record"]["radio"][0]["ch"][0]["nbr"][0]["ssid"], "");
