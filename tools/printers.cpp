@@ -279,9 +279,20 @@ std::string type_code(uint16_t code)
     return s;
 }
 
+namespace {
+
+// The type luSL_Msg_recv reads: the first two bytes of a buffer cleared before the receive,
+// so a lone byte is the low byte of its type.
+uint16_t datagram_type(const uint8_t* data, size_t len)
+{
+    return static_cast<uint16_t>((len > 0 ? data[0] : 0) | (len > 1 ? data[1] << 8 : 0));
+}
+
+} // namespace
+
 Json decode_record(const uint8_t* rec, size_t len)
 {
-    const uint16_t code = len >= 2 ? static_cast<uint16_t>(rec[0] | rec[1] << 8) : 0;
+    const uint16_t code = datagram_type(rec, len);
     Json j;
     j["type"] = type_code(code);
     j["name"] = type_name(code);
@@ -308,17 +319,6 @@ Json decode_record(const uint8_t* rec, size_t len)
     }
     return j;
 }
-
-namespace {
-
-// The type luSL_Msg_recv reads: the first two bytes of a buffer cleared before the receive,
-// so a lone byte is the low byte of its type.
-uint16_t datagram_type(const uint8_t* data, size_t len)
-{
-    return static_cast<uint16_t>((len > 0 ? data[0] : 0) | (len > 1 ? data[1] << 8 : 0));
-}
-
-} // namespace
 
 Json undecoded_datagram(const uint8_t* data, size_t len)
 {

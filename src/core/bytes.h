@@ -257,18 +257,10 @@ public:
         return at;
     }
 
-    // Points `at` to the next n bytes to scribble on, without taking them (false when they do
-    // not fit); a block of a size worked out while filling is then taken with commit().
-    LUSL_CURSOR_INLINE bool room(size_t n, uint8_t*& at) const noexcept
-    {
-        if (!has(n)) return false;
-        at = p_ + pos_;
-        return true;
-    }
-    LUSL_CURSOR_INLINE bool commit(size_t n) noexcept { return claim(n) != nullptr; }
     // Where the next byte goes: with remaining(), the span a block writer fills in place before
-    // it takes what it wrote with commit().
+    // it takes what it wrote, a size worked out while filling, with commit().
     LUSL_CURSOR_INLINE uint8_t* here() const noexcept { return p_ + pos_; }
+    LUSL_CURSOR_INLINE bool commit(size_t n) noexcept { return claim(n) != nullptr; }
 
     LUSL_CURSOR_INLINE bool has(size_t n) const noexcept { return ok_ && n <= cap_ - pos_; }
     LUSL_CURSOR_INLINE size_t size() const noexcept { return pos_; }
