@@ -2,6 +2,7 @@
 // Channel Scan Report: the Channel Scan Result extractor, the neighbour lists it builds and
 // their release.
 #include <algorithm>
+#include <cstddef>
 #include <cstring>
 
 #include "core/dispatch.h"
@@ -13,12 +14,13 @@
 namespace lusl {
 
 #if UINTPTR_MAX > 0xFFFFFFFFu
-scan::NodeTable scan::g_nodes;
+scan::NodeTable scan::g_nodes{kNoBase, nullptr, 0, 0, 0, 0};
 
-bool scan::grow_table() noexcept
+namespace {
+
+bool grow_table(scan::NodeTable& t) noexcept
 {
-    NodeTable& t = g_nodes;
-    if (t.cap > UINT32_MAX / 2) return false; // links are 32 bits
+    if (t.cap > UINT32_MAX / 2) return false; // links are 2 * slot + 1, in 32 bits
     const uint32_t cap = t.cap ? t.cap * 2 : 64;
     auto* slot = static_cast<uintptr_t*>(realloc(t.slot, size_t{cap} * sizeof(uintptr_t)));
     if (!slot) return false;
@@ -27,10 +29,48 @@ bool scan::grow_table() noexcept
     return true;
 }
 
-void scan::drop_table() noexcept
+} // namespace
+
+scan::NewNode scan::table_node(ChScanNbrBss* p) noexcept
 {
-    free(g_nodes.slot);
-    g_nodes = NodeTable{};
+    NodeTable& t = g_nodes;
+    if (t.neg_base == kNoBase) {
+        // The first node: the base sits 8 bytes below it.
+        t.neg_base = 8 - reinterpret_cast<uintptr_t>(p);
+        return {p, 8};
+    }
+    uint32_t link = t.free_head;
+    if (link) {
+        t.free_head = static_cast<uint32_t>(t.slot[link >> 1] >> 1);
+    } else {
+        if (t.top == t.cap && !grow_table(t)) {
+            free(p);
+            return {nullptr, 0};
+        }
+        link = t.top++ << 1 | 1;
+    }
+    t.slot[link >> 1] = ~reinterpret_cast<uintptr_t>(p);
+    ++t.live;
+    return {p, link};
+}
+
+ChScanNbrBss* scan::table_at(uint32_t link) noexcept
+{
+    const NodeTable& t = g_nodes;
+    if ((link >> 1) >= t.top) return nullptr;
+    const uintptr_t v = t.slot[link >> 1];
+    if (!(v & 1)) return nullptr;
+    return reinterpret_cast<ChScanNbrBss*>(~v); // NOLINT(performance-no-int-to-ptr)
+}
+
+void scan::table_release(uint32_t link) noexcept
+{
+    NodeTable& t = g_nodes;
+    t.slot[link >> 1] = uintptr_t{t.free_head} << 1;
+    t.free_head = link;
+    if (--t.live) return;
+    free(t.slot);
+    t = NodeTable{t.neg_base, nullptr, 0, 0, 0, 0};
 }
 #endif
 
@@ -149,7 +189,8 @@ struct Result {
 [[gnu::noinline]] bool read_neighbours(Reader& value, unsigned count, Result& res)
 {
     Span in = value.rest();
-    ChScanNbrBss* tail = nullptr;
+    // Where the next link goes: the list's head, then the last node's next field.
+    auto* link_to = reinterpret_cast<uint8_t*>(&res.head);
     for (unsigned left = count; left; --left) {
         const scan::NewNode nn = scan::node_new();
         if (!nn.node) {
@@ -158,11 +199,8 @@ struct Result {
             rest.skip_to(in);
             return neighbours_fit(rest, left);
         }
-        if (tail)
-            tail->next = nn.link;
-        else
-            res.head = nn.link;
-        tail = nn.node;
+        std::memcpy(link_to, &nn.link, sizeof nn.link);
+        link_to = reinterpret_cast<uint8_t*>(nn.node) + offsetof(ChScanNbrBss, next);
         if (!read_neighbour(in, *nn.node)) return false;
     }
     return value.skip_to(in);

@@ -2,6 +2,7 @@
 // Channel Scan Report compact form: the encoder that builds the datagram from the record and
 // its neighbour lists, and the decoder the receiving process uses.
 #include <algorithm>
+#include <cstddef>
 #include <cstdlib>
 #include <cstring>
 
@@ -36,6 +37,9 @@ void patch_le16(uint8_t* at, uint16_t v)
 
 constexpr size_t kChannelBlock = 72;
 constexpr size_t kNbrLargest = kNbrFixed + 2 * kStrRoom;
+static_assert(offsetof(ChScanNbrBss, ch_util) == offsetof(ChScanNbrBss, bss_load_present) + 1 &&
+                  offsetof(ChScanNbrBss, sta_count) == offsetof(ChScanNbrBss, bss_load_present) + 3,
+              "put_neighbour copies the node's last five bytes as two runs");
 
 // One neighbour block at o, as laid out above. With room for the largest block, the strings
 // go in as whole fields: the bytes past their length are written over by the fields that
@@ -60,9 +64,11 @@ LUSL_CURSOR_INLINE inline void put_neighbour(uint8_t* o, const ChScanNbrBss& nb,
     o[1] = bw;
     put_string<Room>(o + 2, nb.ch_bw, bw);
     o += 2 + bw;
-    o[0] = nb.bss_load_present;
-    o[1] = nb.ch_util;
-    patch_le16(o + 2, nb.sta_count);
+    // Present byte, utilisation and station count as the node holds them, without the
+    // node's unused byte between them: two overlapping copies.
+    const auto* node = reinterpret_cast<const uint8_t*>(&nb);
+    std::memcpy(o, node + offsetof(ChScanNbrBss, bss_load_present), 4);
+    std::memcpy(o + 2, node + offsetof(ChScanNbrBss, sta_count), 2);
 }
 
 // Writes one channel block and its neighbours in list order. A neighbour block that does not

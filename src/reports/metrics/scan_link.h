@@ -2,11 +2,12 @@
 // Links of the scan record's neighbour lists: the 4-byte head/next fields.
 //
 // On the 32-bit target a link is the node's address, as the layout was made for. Wider
-// hosts cannot fit an address in 4 bytes, so there a link is 1 + the node's index in a
-// growable table of node addresses. A slot is held from the node's allocation to its
-// release and reused by the next node, so the table is as large as the most nodes alive at
-// once, whatever the records that hold them. A table that cannot grow is a failed
-// allocation, like a failed calloc.
+// hosts cannot fit an address in 4 bytes. There nearly every node lies within 2 GiB of the
+// first one the process allocated, and its link is its distance from a base just below that
+// node: a multiple of 16 plus 8 (calloc aligns to 16), so never 0 and always even. Any other
+// node takes a slot of a growable table of node addresses, and its link is odd. A slot is
+// held from the node's allocation to its release and reused by the next such node; a table
+// that cannot grow is a failed allocation, like a failed calloc.
 #pragma once
 
 #include <cstdint>
@@ -41,11 +42,12 @@ inline void node_delete(uint32_t, ChScanNbrBss* p) noexcept { free(p); }
 
 #else
 
-// Slots hold node addresses inverted (low bit 1: calloc aligns for any type); a free slot
-// holds the link of the next free one shifted left (low bit 0). A leak checker does not
-// follow inverted addresses, so a node whose record went without a clear shows up as a
-// leak, as it does on the target. The slot array lives only while some node does.
+// The base is kept negated and slots hold addresses inverted (low bit 1): a leak checker
+// follows neither, so a node whose record went without a clear shows up as a leak, as it
+// does on the target. A free slot holds the link of the next free one shifted left (low bit
+// 0). The slot array lives only while some node of the table does.
 struct NodeTable {
+    uintptr_t neg_base; // minus the base; kNoBase until the first node
     uintptr_t* slot;
     uint32_t cap;       // slots allocated
     uint32_t top;       // slots handed out at least once
@@ -54,49 +56,38 @@ struct NodeTable {
 };
 extern NodeTable g_nodes LUSL_HIDDEN;
 
-// Out of line: taken once per 64 new slots at most.
-bool grow_table() noexcept;
-void drop_table() noexcept;
+// Far from any address, so that no distance fits before the base is chosen.
+inline constexpr uintptr_t kNoBase = uintptr_t{1} << 62;
+
+// Out of line, for the nodes whose distance does not make a link.
+NewNode table_node(ChScanNbrBss* p) noexcept;
+ChScanNbrBss* table_at(uint32_t link) noexcept;
+void table_release(uint32_t link) noexcept;
 
 [[gnu::always_inline]] inline NewNode node_new() noexcept
 {
-    NodeTable& t = g_nodes;
-    if (t.free_head == 0 && t.top == t.cap && !grow_table()) return {nullptr, 0};
     auto* p = static_cast<ChScanNbrBss*>(calloc(1, sizeof(ChScanNbrBss)));
-    if (!p) {
-        if (t.live == 0) drop_table();
-        return {nullptr, 0};
-    }
-    uint32_t link;
-    if (t.free_head) {
-        link = t.free_head;
-        t.free_head = static_cast<uint32_t>(t.slot[link - 1] >> 1);
-    } else {
-        link = ++t.top;
-    }
-    t.slot[link - 1] = ~reinterpret_cast<uintptr_t>(p);
-    ++t.live;
-    return {p, link};
+    if (!p) return {nullptr, 0};
+    const uintptr_t d = reinterpret_cast<uintptr_t>(p) + g_nodes.neg_base;
+    const auto link = static_cast<uint32_t>(d);
+    if (static_cast<uintptr_t>(static_cast<int32_t>(link)) == d && (link & 15) == 8) return {p, link};
+    return table_node(p);
 }
 
-// nullptr for 0 and for a link whose node was released.
+// nullptr for 0, and for a table link whose node was released.
 [[gnu::always_inline]] inline ChScanNbrBss* node_at(uint32_t link) noexcept
 {
-    const NodeTable& t = g_nodes;
-    if (link == 0 || link > t.top) return nullptr;
-    const uintptr_t v = t.slot[link - 1];
-    if (!(v & 1)) return nullptr;
-    return reinterpret_cast<ChScanNbrBss*>(~v); // NOLINT(performance-no-int-to-ptr)
+    if (link & 1) return table_at(link);
+    if (link == 0) return nullptr;
+    const uintptr_t p = static_cast<uintptr_t>(static_cast<int32_t>(link)) - g_nodes.neg_base;
+    return reinterpret_cast<ChScanNbrBss*>(p); // NOLINT(performance-no-int-to-ptr)
 }
 
 // Releases the node p that node_at(link) gave.
-inline void node_delete(uint32_t link, ChScanNbrBss* p) noexcept
+[[gnu::always_inline]] inline void node_delete(uint32_t link, ChScanNbrBss* p) noexcept
 {
     free(p);
-    NodeTable& t = g_nodes;
-    t.slot[link - 1] = static_cast<uintptr_t>(t.free_head) << 1;
-    t.free_head = link;
-    if (--t.live == 0) drop_table();
+    if (link & 1) table_release(link);
 }
 
 #endif
