@@ -211,6 +211,21 @@ LUSL_CURSOR_INLINE inline void copy_fixed(void* dst, const void* src) noexcept
     if constexpr (N > head) copy_fixed<N - head>(static_cast<uint8_t*>(dst) + head, static_cast<const uint8_t*>(src) + head);
 }
 
+// memset to 0 of N bytes, N known at compile time, as 16-byte stores of a zero register: a
+// size-optimised build turns a constant memset of 32 bytes or more into `rep stos`, slow to
+// start.
+template <size_t N>
+LUSL_CURSOR_INLINE inline void zero_fixed(void* dst) noexcept
+{
+    using Block [[gnu::vector_size(16), gnu::aligned(1), gnu::may_alias]] = uint8_t;
+    if constexpr (N >= 16) {
+        *static_cast<Block*>(dst) = Block{};
+        zero_fixed<N - 16>(static_cast<uint8_t*>(dst) + 16);
+    } else if constexpr (N > 0) {
+        std::memset(dst, 0, N);
+    }
+}
+
 // memcpy of at most 64 bytes whose number is known only at run time: two overlapping moves of
 // the largest power of two that fits, where a size-optimised build would copy byte by byte
 // (`rep movsb`, slow to start on short strings).

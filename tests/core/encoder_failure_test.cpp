@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: BSD-2-Clause
-// When a compact encoder cannot allocate its buffer, the zero-length datagram that goes out
-// is not a record: luSL_Msg_parser_n must say so.
+// Allocations that fail: a compact encoder's buffer (the zero-length datagram that goes out
+// is not a record, and luSL_Msg_parser_n must say so) and a channel scan neighbour node.
 #include <gtest/gtest.h>
 
 #include <cstddef>
@@ -24,15 +24,17 @@
 
 #if LUSL_OWN_MALLOC
 namespace {
-// Armed: the next allocation of exactly this many bytes fails.
+// Armed: the fail_in-th allocation of exactly this many bytes from now fails.
 size_t fail_size = 0;
+unsigned fail_in = 1;
 } // namespace
 
 extern "C" void* __libc_malloc(size_t n);
 extern "C" void* malloc(size_t n)
 {
-    if (fail_size && n == fail_size) {
+    if (fail_size && n == fail_size && --fail_in == 0) {
         fail_size = 0;
+        fail_in = 1;
         return nullptr;
     }
     return __libc_malloc(n);
@@ -96,6 +98,35 @@ TEST(EncoderFailure, ParserReportsTheZeroLengthDatagramAsNotSent)
         ASSERT_TRUE(got);
         EXPECT_GT(got->size(), 2u);
     }
+#endif
+}
+
+// The second of three neighbour nodes cannot be allocated: the result is refused, and the
+// first node stays linked under the count the TLV announced, to be sent and released with
+// the record.
+TEST(AllocationFailure, NeighbourNodeRefusesItsResultAndKeepsTheNodesBefore)
+{
+#if !LUSL_OWN_MALLOC
+    GTEST_SKIP() << "allocation failures are injected only without AddressSanitizer";
+#else
+    if (!interposer_in_effect()) GTEST_SKIP() << "another allocator replaces malloc here";
+    LogCapture log;
+    pChScanRpt = static_cast<ChScanRpt*>(calloc(1, sizeof(ChScanRpt)));
+    pChScanRpt->hdr = {0x1C, 0x80};
+    const Bytes nbr = cat({mac("02:bb:00:00:00:01"), u8(1), text("a"), u8(7), u8(0), u8(0)});
+    const Bytes value = cat({mac("02:00:00:00:aa:01"), raw({1, 36, 0}), u8(0), u8(5), u8(6), be16(3), nbr, nbr, nbr,
+                             be32(9), u8(0)});
+    fail_size = sizeof(ChScanNbrBss);
+    fail_in = 2;
+    EXPECT_EQ(tlv_ChScanResult_extract(value.data(), reinterpret_cast<uint8_t*>(pChScanRpt)), -1);
+    EXPECT_EQ(fail_size, 0u) << "no second node was requested";
+    EXPECT_TRUE(log.contains(8, 3, "[TLV] Ch Scan result: Allocate memory fail\n"));
+    EXPECT_EQ(pChScanRpt->radio[0].ch[0].nbr_num, 3);
+    const int n = luSL_ChScanRptSendV2(nullptr);
+    ASSERT_EQ(n, 3 + 77 + 72 + 14);
+    EXPECT_EQ(Bytes(pChScanRptSendBuf + 150, pChScanRptSendBuf + n), cat({raw({1, 0}), nbr, zeros(3)}));
+    luSL_Msg_free(0x801C);
+    EXPECT_TRUE(all_slots_null());
 #endif
 }
 

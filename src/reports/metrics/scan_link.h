@@ -4,15 +4,16 @@
 // On the 32-bit target a link is the node's address, as the layout was made for. Wider
 // hosts cannot fit an address in 4 bytes. There nearly every node lies within 2 GiB of the
 // first one the process allocated, and its link is its distance from a base just below that
-// node: a multiple of 16 plus 8 (calloc aligns to 16), so never 0 and always even. Any other
+// node: a multiple of 16 plus 8 (malloc aligns to 16), so never 0 and always even. Any other
 // node takes a slot of a growable table of node addresses, and its link is odd. A slot is
 // held from the node's allocation to its release and reused by the next such node; a table
-// that cannot grow is a failed allocation, like a failed calloc.
+// that cannot grow is a failed allocation, like a failed malloc.
 #pragma once
 
 #include <cstdint>
 #include <cstdlib>
 
+#include "core/bytes.h"
 #include "core/core.h"
 #include "luSL/luSL.h"
 
@@ -23,11 +24,19 @@ struct NewNode {
     uint32_t link;
 };
 
+// Nodes are taken with malloc and zero-filled here, in a few stores.
+[[gnu::always_inline]] inline ChScanNbrBss* node_alloc() noexcept
+{
+    auto* p = static_cast<ChScanNbrBss*>(malloc(sizeof(ChScanNbrBss)));
+    if (p) zero_fixed<sizeof(ChScanNbrBss)>(p);
+    return p;
+}
+
 #if UINTPTR_MAX <= 0xFFFFFFFFu
 
 [[gnu::always_inline]] inline NewNode node_new() noexcept
 {
-    auto* p = static_cast<ChScanNbrBss*>(calloc(1, sizeof(ChScanNbrBss)));
+    ChScanNbrBss* p = node_alloc();
     return {p, static_cast<uint32_t>(reinterpret_cast<uintptr_t>(p))};
 }
 
@@ -66,7 +75,7 @@ void table_release(uint32_t link) noexcept;
 
 [[gnu::always_inline]] inline NewNode node_new() noexcept
 {
-    auto* p = static_cast<ChScanNbrBss*>(calloc(1, sizeof(ChScanNbrBss)));
+    ChScanNbrBss* p = node_alloc();
     if (!p) return {nullptr, 0};
     const uintptr_t d = reinterpret_cast<uintptr_t>(p) + g_nodes.neg_base;
     const auto link = static_cast<uint32_t>(d);
