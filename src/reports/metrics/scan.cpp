@@ -172,15 +172,17 @@ ChScanRadio* find_radio(ChScanRpt& r, const uint8_t (&ruid)[6])
 
 // What a successful result carries after its status byte, read before the record is looked
 // at. Its neighbours are in a list of their own until every check has passed.
+// Only what every path reads starts set; read_result() gives the rest before its success is
+// looked at (a zero-initialised whole would be a `rep stos` per TLV).
 struct Result {
     const uint8_t* stamp = nullptr;
-    size_t stamp_len = 0;
-    uint8_t util = 0, noise = 0;
-    uint16_t nbr_num = 0;
+    size_t stamp_len;
+    uint8_t util, noise;
+    uint16_t nbr_num;
     uint32_t head = 0;
     bool out_of_memory = false; // the list holds the neighbours allocated before
-    uint32_t duration = 0;
-    uint8_t scan_type = 0;
+    uint32_t duration;
+    uint8_t scan_type;
 };
 
 // Reads `count` neighbours into a list of their own (res.head); false when the value ends
@@ -265,7 +267,7 @@ int h_ChScanResult(Reader& value, uint8_t* record, const Args&)
     ChScanChannel& ch = radio->ch[radio->ch_num++];
     // Only an entry given up by a cut-short encoding can still hold something.
     release_list(ch);
-    std::memset(&ch, 0, sizeof ch);
+    zero_fixed<sizeof ch>(&ch);
     ch.op_class = op_class;
     ch.channel = channel;
     ch.scan_status = status;
