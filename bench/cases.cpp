@@ -265,23 +265,19 @@ Bytes ap_metrics(unsigned bss_count, unsigned stas_per_bss)
     return end_of(t);
 }
 
-// On 64-bit hosts the neighbour links are slots of one table, a heap block of its own while
-// any node lives; on 32-bit ones they are the nodes' addresses.
-constexpr unsigned link_table_blocks(unsigned nodes) { return UINTPTR_MAX > 0xFFFFFFFFu && nodes ? 1 : 0; }
-
 } // namespace
 
 const std::vector<Case>& cases()
 {
     // Expected heap blocks: the record; for 0x801C also the compact buffer and one node per
-    // neighbour (and, on 64-bit hosts, the table behind the neighbour links);
-    // for 0x800C the scratch table and the compact buffer.
+    // neighbour (one process's nodes lie close enough together that no link needs the table
+    // of far nodes); for 0x800C the scratch table and the compact buffer.
     static const std::vector<Case> all = {
         {"assoc_status_10bss", 0x8025, sizeof(AssocStatusNotification), 1, assoc_status()},
         {"topology_2x4", 0x0003, sizeof(TopologyResp), 1, topology()},
         {"ap_capability_2radio", 0x8002, sizeof(ApCapRpt), 1, ap_capability()},
         {"client_capability_he", 0x800A, sizeof(CliCapRpt), 1, client_capability()},
-        {"channel_scan_2x30x8", 0x801C, sizeof(ChScanRpt), 2 + 2 * 30 * 8 + link_table_blocks(2 * 30 * 8), channel_scan()},
+        {"channel_scan_2x30x8", 0x801C, sizeof(ChScanRpt), 2 + 2 * 30 * 8, channel_scan()},
         {"ap_metrics_1x4", 0x800C, sizeof(ApMetricsResp), 3, ap_metrics(1, 4)},
         {"ap_metrics_10x64", 0x800C, sizeof(ApMetricsResp), 3, ap_metrics(10, 64)},
     };
