@@ -72,8 +72,9 @@ bool send_record(uint16_t type, const uint8_t* record, uint16_t port, int fd)
 namespace {
 
 // One process-wide buffer: the library is single-threaded by contract, and a per-thread
-// copy would cost every thread of the process 32 KiB of static TLS.
-uint8_t rx_buf[SOCKET_MAX_LENGTH];
+// copy would cost every thread of the process 32 KiB of static TLS. Aligned to a cache line:
+// the copy out of it runs measurably slower from a source that is not.
+alignas(64) uint8_t rx_buf[SOCKET_MAX_LENGTH];
 
 } // namespace
 
