@@ -171,9 +171,9 @@ ChScanRadio* find_radio(ChScanRpt& r, const uint8_t (&ruid)[6])
 }
 
 // What a successful result carries after its status byte, read before the record is looked
-// at. Its neighbours are in a list of their own until every check has passed.
-// Only what every path reads starts set; read_result() gives the rest before its success is
-// looked at (a zero-initialised whole would be a `rep stos` per TLV).
+// at. Its neighbours are in a list of their own until every check has passed. Only what
+// every path reads starts set; read_result() gives the rest before its success is looked at
+// (zero-initialising the whole would cost a `rep stos` per TLV).
 struct Result {
     const uint8_t* stamp = nullptr;
     size_t stamp_len;
