@@ -30,12 +30,9 @@ sockaddr_in loopback(uint16_t port)
     return a;
 }
 
-// Without SO_REUSEADDR the bind fails while any other socket holds the port, whatever
-// options that socket set: the test that keeps the tool from stealing a listener's records.
-// Once bound, the port is shared, so that a steering process started later can still open
-// it (and, bound last, gets the records from then on): a watching tool never keeps the real
-// receiver from starting.
-int bind_exclusive(uint16_t port)
+// A socket on 127.0.0.1:port that shares it with no one: without SO_REUSEADDR the bind fails
+// while any other socket holds the port, whatever options that socket set.
+int bind_alone(uint16_t port)
 {
     int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, IPPROTO_UDP);
     if (fd < 0) throw InputError(std::string("cannot open a UDP socket: ") + std::strerror(errno));
@@ -46,6 +43,15 @@ int bind_exclusive(uint16_t port)
         if (e == EADDRINUSE) throw PortInUse(port);
         throw InputError("cannot bind 127.0.0.1:" + std::to_string(port) + ": " + std::strerror(e));
     }
+    return fd;
+}
+
+// The test that keeps the tool from stealing a listener's records. Once bound, the port is
+// shared, so that a steering process started later can still open it (and, bound last, gets
+// the records from then on): a watching tool never keeps the real receiver from starting.
+int bind_exclusive(uint16_t port)
+{
+    const int fd = bind_alone(port);
     const int on = 1;
     (void)setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
     return fd;
@@ -155,14 +161,14 @@ void Loopback::inject(const uint8_t* p, size_t n)
                          std::to_string(port_) + ": " + std::strerror(errno));
 }
 
+// Not through luSL_Socket_init(0): the kernel may hand a socket bound at port 0 with
+// SO_REUSEADDR a port that other such sockets already share, a listener's among them, and
+// the send socket, bound last, would then take that listener's datagrams.
 void open_send_socket()
 {
     static bool open = false;
     if (open) return;
-    int fd = luSL_Socket_init(0);
-    drain_library_lines();
-    if (fd < 0) throw InputError("cannot open a UDP socket on 127.0.0.1");
-    msg_sock_fd = fd;
+    msg_sock_fd = bind_alone(0);
     open = true;
 }
 

@@ -50,9 +50,20 @@ bool Receiver::empty()
     return poll(&p, 1, 0) == 0;
 }
 
+int exclusive_socket()
+{
+    const int fd = socket(AF_INET, SOCK_DGRAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (fd < 0 || bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0)
+        throw std::runtime_error("cannot bind a socket of its own");
+    return fd;
+}
+
 void ensure_msg_socket()
 {
-    if (msg_sock_fd <= 0) msg_sock_fd = luSL_Socket_init(0);
+    if (msg_sock_fd <= 0) msg_sock_fd = exclusive_socket();
 }
 
 std::optional<Bytes> parse_n(Receiver& rx, uint16_t type, const Bytes& tlvs, const Bytes& src_mac)

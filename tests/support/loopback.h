@@ -28,7 +28,12 @@ private:
     uint16_t port_ = 0;
 };
 
-// Opens msg_sock_fd for the library on first use (an ephemeral port of its own).
+// A UDP socket on 127.0.0.1 at an ephemeral port no other socket shares. Not one bound with
+// SO_REUSEADDR at port 0, as luSL_Socket_init(0) binds: the kernel may give such a socket a
+// port that other such sockets share, another test process's listener among them, which then
+// loses its datagrams to it.
+int exclusive_socket();
+// Opens msg_sock_fd for the library on first use, with exclusive_socket().
 void ensure_msg_socket();
 
 // Parses type with luSL_Msg_parser_n and returns the datagram that arrived, if any.

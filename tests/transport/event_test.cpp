@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include "log_capture.h"
+#include "loopback.h"
 #include "luSL/luSL.h"
 #include "tlv_builder.h"
 
@@ -29,7 +30,7 @@ Bytes block(size_t n, unsigned type)
 struct EventChannel : testing::Test {
     int lock = socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
     int rx = socket(AF_INET, SOCK_DGRAM, 0); // to be bound to 127.0.0.1:49995
-    int tx = luSL_Socket_init(0);
+    int tx = exclusive_socket();
     LogCapture log;
 
     void SetUp() override
