@@ -10,6 +10,7 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <sys/socket.h>
 
 #include <luSL/luSL.h>
 
@@ -49,7 +50,11 @@ int main(int argc, char **argv)
         return 1;
     }
     const unsigned long port = strtoul(argv[1], NULL, 10);
-    msg_sock_fd = luSL_Socket_init(0); /* any local port: this socket only sends */
+    /* This socket only sends: a plain one, which the kernel binds at the first send to a port
+     * of its own. luSL_Socket_init(0) would set SO_REUSEADDR first, and Linux may then give it
+     * a port that a listener with SO_REUSEADDR holds (the steering process's, say), whose
+     * datagrams it would take. */
+    msg_sock_fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
     if (msg_sock_fd < 0) return 1;
 
     while (fgets(line, sizeof line, stdin)) {

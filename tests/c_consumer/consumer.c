@@ -24,7 +24,9 @@ int main(void)
     int rx_fd = luSL_Socket_init(0);
     const TopologyNotification *n = (const TopologyNotification *)rx;
 
-    msg_sock_fd = luSL_Socket_init(0);
+    /* Sends only: a plain socket. A second luSL_Socket_init(0) could be given rx_fd's port
+     * (both set SO_REUSEADDR before binding) and, bound last, take the record. */
+    msg_sock_fd = socket(AF_INET, SOCK_DGRAM, 0);
     if (rx_fd < 0 || msg_sock_fd < 0) return 1;
     luSL_Msg_parser(0x0001, tlvs, bound_port(rx_fd), src);
     luSL_Msg_recv(rx, rx_fd);
