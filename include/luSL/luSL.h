@@ -72,7 +72,10 @@ LUSL_API void luSL_Msg_free(uint32_t type);
 
 /* ------------------------------------------------------------ message channel */
 
-/* UDP socket bound to 127.0.0.1:port (low 16 bits), or -1. */
+/* UDP socket bound to 127.0.0.1:port (low 16 bits) with SO_REUSEADDR, or -1. Bound so at
+ * port 0, it may be given a port another SO_REUSEADDR socket holds, and take that socket's
+ * datagrams: give each receiving process a port of its own; a socket that only sends needs
+ * none. */
 LUSL_API int luSL_Socket_init(int port);
 LUSL_API void luSL_Socket_deinit(int fd);
 /* Sends the record (fixed length per type, compact form for 0x800C/0x801C). */
