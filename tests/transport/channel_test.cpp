@@ -214,9 +214,9 @@ TEST(Socket, InitUsesLowSixteenBitsAndReportsBindFailure)
 {
     LogCapture log;
     // A port that was free a moment ago, given with a bit set above the low 16.
-    int probe = luSL_Socket_init(0);
+    int probe = exclusive_socket();
     const uint16_t port = port_of(probe);
-    luSL_Socket_deinit(probe);
+    close(probe);
     int fd = luSL_Socket_init(0x10000 | port);
     ASSERT_GE(fd, 0);
     EXPECT_EQ(port_of(fd), port);
