@@ -46,9 +46,8 @@ int bind_alone(uint16_t port)
     return fd;
 }
 
-// The test that keeps the tool from stealing a listener's records. Once bound, the port is
-// shared, so that a steering process started later can still open it (and, bound last, gets
-// the records from then on): a watching tool never keeps the real receiver from starting.
+} // namespace
+
 int bind_exclusive(uint16_t port)
 {
     const int fd = bind_alone(port);
@@ -56,8 +55,6 @@ int bind_exclusive(uint16_t port)
     (void)setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
     return fd;
 }
-
-} // namespace
 
 PortInUse::PortInUse(uint16_t port)
     : InputError("127.0.0.1:" + std::to_string(port) +

@@ -25,6 +25,12 @@ public:
     uint16_t port;
 };
 
+// A UDP socket on 127.0.0.1:port, bound only when no other socket holds the port (the test
+// that keeps the tool from stealing a listener's records), then shared: a steering process
+// started later can still open the port and, bound last, gets the records from then on. A
+// watching tool never keeps the real receiver from starting. Throws InputError (PortInUse).
+int bind_exclusive(uint16_t port);
+
 class Loopback {
 public:
     // Port 0: a private, ephemeral port. Any other port is bound only when no other socket

@@ -25,6 +25,7 @@
 #include <thread>
 
 #include "capture.h"
+#include "channel.h"
 #include "console.h"
 #include "replay.h"
 
@@ -124,16 +125,10 @@ protected:
 // option is set: bound with it at port 0 (luSL_Socket_init(0)), it could be given a port that
 // another test process's sockets share, and take their datagrams.
 struct Listener {
-    Listener() : fd(socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0))
+    Listener() : fd(bind_exclusive(0))
     {
         sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
         socklen_t n = sizeof a;
-        const int on = 1;
-        if (bind(fd, reinterpret_cast<sockaddr*>(&a), n) != 0 ||
-            setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on) != 0)
-            ADD_FAILURE() << "cannot open the listener";
         getsockname(fd, reinterpret_cast<sockaddr*>(&a), &n);
         port = ntohs(a.sin_port);
     }
